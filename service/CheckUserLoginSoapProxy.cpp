@@ -1,0 +1,343 @@
+#include "CheckUserLoginSoapProxy.h"
+
+#include "LoginEndpoint.h"
+#include "XmlEscape.h"
+
+#include <cstring>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The request line and headers the service has always received, in this order
+// and with nothing else (no action parameter on the content type).
+int postHeaders(struct soap *soap, const char *, const char *host, int port, const char *path,
+                const char *action, ULONG64 count)
+{
+    std::string h;
+    h.reserve(256);
+    h += "POST /";
+    if (path)
+        h += (*path == '/') ? path + 1 : path;
+    h += " HTTP/";
+    h += soap->http_version ? soap->http_version : "1.1";
+    h += "\r\nHost: ";
+    h += host;
+    if (port != 80) {
+        h += ':';
+        h += std::to_string(port);
+    }
+    h += "\r\nUser-Agent: gSOAP/2.7"
+         "\r\nContent-Type: application/soap+xml; charset=utf-8"
+         "\r\nContent-Length: ";
+    h += std::to_string(count);
+    h += "\r\nConnection: close\r\n";
+    if (action && *action) {
+        h += "SOAPAction: \"";
+        h += action;
+        h += "\"\r\n";
+    }
+    h += "\r\n";
+    return soap_send_raw(soap, h.data(), h.size());
+}
+
+bool startsWith(const char *text, const char *prefix)
+{
+    return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+std::string_view localName(const char *qname)
+{
+    std::string_view name(qname ? qname : "");
+    const auto colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+const char *systemCaFile()
+{
+    static const char *const candidates[] = {
+        "/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem"};
+    for (const char *file : candidates) {
+        if (::access(file, R_OK) == 0)
+            return file;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+CheckUserLoginSoapProxy::CheckUserLoginSoapProxy()
+{
+    init_modes(SOAP_IO_DEFAULT, SOAP_IO_DEFAULT);
+    applyDefaults();
+}
+
+CheckUserLoginSoapProxy::CheckUserLoginSoapProxy(soap_mode iomode)
+{
+    init_modes(iomode, iomode);
+    applyDefaults();
+}
+
+CheckUserLoginSoapProxy::CheckUserLoginSoapProxy(soap_mode imode, soap_mode omode)
+{
+    init_modes(imode, omode);
+    applyDefaults();
+}
+
+CheckUserLoginSoapProxy::~CheckUserLoginSoapProxy()
+{
+    soap_destroy(this);
+    soap_end(this);
+    // The base destructor closes the connection and releases the context.
+}
+
+void CheckUserLoginSoapProxy::init_modes(soap_mode imode, soap_mode omode)
+{
+    soap_imode(this, imode);
+    soap_omode(this, omode);
+    endpoint = nullptr;
+    soap_set_namespaces(this, ::namespaces);
+}
+
+void CheckUserLoginSoapProxy::applyDefaults()
+{
+    fpost = postHeaders;
+    // A peer that closes early must not kill the process with SIGPIPE.
+    socket_flags = MSG_NOSIGNAL;
+    connect_timeout = connectTimeLimit;
+    send_timeout = sendTimeLimit;
+    recv_timeout = receiveTimeLimit;
+}
+
+void CheckUserLoginSoapProxy::free_results()
+{
+    soap_destroy(this);
+    soap_end(this);
+}
+
+void CheckUserLoginSoapProxy::drop_header()
+{
+    header = nullptr;
+}
+
+SOAP_ENV__Fault *CheckUserLoginSoapProxy::get_fault()
+{
+    return fault;
+}
+
+const char *CheckUserLoginSoapProxy::get_fault_string()
+{
+    return *soap_faultstring(this);
+}
+
+const char *CheckUserLoginSoapProxy::get_fault_detail()
+{
+    return *soap_faultdetail(this);
+}
+
+int CheckUserLoginSoapProxy::close_connection()
+{
+    return soap_closesock(this);
+}
+
+void CheckUserLoginSoapProxy::print_fault(FILE *fd)
+{
+    char report[1024];
+    format_fault(report, sizeof report);
+    std::fputs(report, fd);
+}
+
+char *CheckUserLoginSoapProxy::format_fault(char *buf, size_t len)
+{
+    if (!buf || len == 0)
+        return buf;
+    *buf = '\0';
+    if (state != SOAP_INIT && state != SOAP_COPY) {
+        std::snprintf(buf, len, "Error: soap struct state not initialized\n");
+        return buf;
+    }
+    if (!error)
+        return buf;
+    const char **code = soap_faultcode(this);
+    if (!*code)
+        soap_set_fault(this);
+    const char *subcode = soap_fault_subcode(this);
+    const char *reason = *soap_faultstring(this);
+    const char *detail = soap_fault_detail(this);
+    std::snprintf(buf, len, "%s%d fault: %s [%s]\n\"%s\"\nDetail: %s\n", version ? "SOAP 1." : "Error ",
+                  version ? static_cast<int>(version) : error, *code ? *code : "",
+                  subcode ? subcode : "no subcode", reason ? reason : "[no reason]",
+                  detail ? detail : "[no detail]");
+    return buf;
+}
+
+void CheckUserLoginSoapProxy::stream_fault(std::ostream &os)
+{
+    if (state != SOAP_INIT && state != SOAP_COPY) {
+        os << "Error: soap struct state not initialized\n";
+        return;
+    }
+    if (!error)
+        return;
+    const char **code = soap_faultcode(this);
+    if (!*code)
+        soap_set_fault(this);
+    const char *subcode = soap_fault_subcode(this);
+    const char *reason = *soap_faultstring(this);
+    const char *detail = soap_fault_detail(this);
+    if (version)
+        os << "SOAP 1." << static_cast<int>(version);
+    else
+        os << "Error " << error;
+    os << " fault: " << (*code ? *code : "") << '[' << (subcode ? subcode : "no subcode") << "]\n"
+       << '"' << (reason ? reason : "[no reason]") << "\"\n"
+       << "Detail: " << (detail ? detail : "[no detail]") << '\n';
+}
+
+int CheckUserLoginSoapProxy::writeEnvelope(const __ns2__CheckUserRegisterCode &wrapper)
+{
+    std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SOAP-ENV:Envelope";
+    for (const Namespace *ns = namespaces; ns && ns->id; ++ns) {
+        head += " xmlns:";
+        head += ns->id;
+        head += "=\"";
+        appendEscapedAttribute(head, ns->ns ? ns->ns : "");
+        head += '"';
+    }
+    head += "><SOAP-ENV:Body>";
+    if (soap_send_raw(this, head.data(), head.size()))
+        return error;
+    // The operation wrapper is transparent: the request sits directly in the body.
+    if (wrapper.ns1__CheckUserRegisterCode &&
+        wrapper.ns1__CheckUserRegisterCode->put_element(this, "ns1:CheckUserRegisterCode", ""))
+        return error;
+    static constexpr std::string_view tail = "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    return soap_send_raw(this, tail.data(), tail.size());
+}
+
+int CheckUserLoginSoapProxy::prepareTls()
+{
+    static std::once_flag tlsInit;
+    std::call_once(tlsInit, [] { soap_ssl_init(); });
+    if (ctx)
+        return SOAP_OK;
+    if (soap_ssl_client_context(this, SOAP_SSL_DEFAULT, nullptr, nullptr, systemCaFile(), "/etc/ssl/certs",
+                                nullptr))
+        return error = SOAP_SSL_ERROR;
+    return SOAP_OK;
+}
+
+int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
+                                                   _ns1__CheckUserRegisterCodeResponse *response)
+{
+    if (!endpoint)
+        endpoint = defaultLoginEndpoint();
+    encodingStyle = nullptr;
+
+    __ns2__CheckUserRegisterCode wrapper;
+    soap_default___ns2__CheckUserRegisterCode(this, &wrapper);
+    wrapper.ns1__CheckUserRegisterCode = request;
+
+    soap_begin(this);
+    soap_serializeheader(this);
+    soap_serialize___ns2__CheckUserRegisterCode(this, &wrapper);
+
+    // Counting pass: the body's length goes into Content-Length.
+    if (soap_begin_count(this))
+        return error;
+    if ((mode & SOAP_IO_LENGTH) && writeEnvelope(wrapper))
+        return error;
+    if (soap_end_count(this))
+        return error;
+
+    if (startsWith(endpoint, "https:") && prepareTls())
+        return error;
+
+    if (soap_connect_command(this, SOAP_POST, endpoint, action) || writeEnvelope(wrapper) || soap_end_send(this))
+        return soap_closesock(this);
+
+    if (!response)
+        return soap_closesock(this);
+
+    response->set_defaults(this);
+    if (soap_begin_recv(this))
+        return soap_closesock(this);
+    if (soap_envelope_begin_in(this))
+        return notAnEnvelope();
+    if (soap_recv_header(this) || soap_body_begin_in(this))
+        return soap_closesock(this);
+
+    response->get_element(this, "ns1:CheckUserRegisterCodeResponse", "");
+    if (error) {
+        if (error == SOAP_TAG_MISMATCH || error == SOAP_NO_TAG)
+            return readFaultInstead(error);
+        return soap_closesock(this);
+    }
+
+    if (soap_body_end_in(this) || soap_envelope_end_in(this) || soap_end_recv(this))
+        return soap_closesock(this);
+    return soap_closesock(this);
+}
+
+// The answer is not a SOAP 1.2 envelope. An envelope of another SOAP version
+// is a version mismatch; any other document ends the call with the answer's
+// HTTP status. A connection lost meanwhile stays a broken connection.
+int CheckUserLoginSoapProxy::notAnEnvelope()
+{
+    if (error != SOAP_EOF && error != SOAP_EOM) {
+        if (localName(tag) == "Envelope")
+            error = SOAP_VERSIONMISMATCH;
+        else if (status >= 100 && status <= 599)
+            error = status;
+    }
+    return soap_closesock(this);
+}
+
+int CheckUserLoginSoapProxy::readFaultInstead(int readError)
+{
+    error = SOAP_OK;
+    if (soap_getfault(this)) {
+        // Neither the answer nor a fault: keep the failed read's code, and
+        // record the default fault for it.
+        error = readError;
+        if (fault) {
+            fault->faultcode = nullptr;
+            if (fault->SOAP_ENV__Code)
+                fault->SOAP_ENV__Code->SOAP_ENV__Value = nullptr;
+        }
+        soap_set_fault(this);
+        return soap_closesock(this);
+    }
+    const int code = faultResultCode();
+    if (!soap_body_end_in(this) && !soap_envelope_end_in(this))
+        soap_end_recv(this);
+    error = code;
+    return soap_closesock(this);
+}
+
+int CheckUserLoginSoapProxy::faultResultCode()
+{
+    const char *code = nullptr;
+    if (fault) {
+        if (fault->SOAP_ENV__Code && fault->SOAP_ENV__Code->SOAP_ENV__Value)
+            code = fault->SOAP_ENV__Code->SOAP_ENV__Value;
+        else
+            code = fault->faultcode;
+    }
+    if (!code)
+        return SOAP_FAULT;
+    const std::string_view value(code);
+    if (value == "SOAP-ENV:Server" || value == "SOAP-ENV:Receiver")
+        return SOAP_SVR_FAULT;
+    if (value == "SOAP-ENV:Client" || value == "SOAP-ENV:Sender")
+        return SOAP_CLI_FAULT;
+    if (value == "SOAP-ENV:MustUnderstand")
+        return SOAP_MUSTUNDERSTAND;
+    if (value == "SOAP-ENV:VersionMismatch")
+        return SOAP_VERSIONMISMATCH;
+    return SOAP_FAULT;
+}

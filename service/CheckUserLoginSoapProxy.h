@@ -1,0 +1,58 @@
+#pragma once
+
+#include "soapH.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <iosfwd>
+
+// One login call to the platform's web service. A SOAP context itself, so the
+// runtime's functions take the proxy as their context. Confined to the thread
+// that created it; meant to live for one call on that thread's stack.
+class CheckUserLoginSoapProxy : public soap
+{
+public:
+    // Service address; null until the first call stores the default in it.
+    // Not owned. (Hides the runtime's own buffer of the same name.)
+    const char *endpoint = nullptr;
+
+    CheckUserLoginSoapProxy();
+    explicit CheckUserLoginSoapProxy(soap_mode iomode);
+    CheckUserLoginSoapProxy(soap_mode imode, soap_mode omode);
+    virtual ~CheckUserLoginSoapProxy();
+
+    CheckUserLoginSoapProxy(const CheckUserLoginSoapProxy &) = delete;
+    CheckUserLoginSoapProxy &operator=(const CheckUserLoginSoapProxy &) = delete;
+
+    virtual void init_modes(soap_mode imode, soap_mode omode);
+    virtual void free_results();
+    virtual void drop_header();
+    virtual SOAP_ENV__Fault *get_fault();
+    virtual const char *get_fault_string();
+    virtual const char *get_fault_detail();
+    virtual int close_connection();
+    virtual void print_fault(FILE *fd);
+    virtual void stream_fault(std::ostream &os);
+    virtual char *format_fault(char *buf, size_t len);
+
+    // 0 on success, else a result code: -1 broken connection, 1/2/8/12/39 a
+    // fault, 3..6 an undecodable answer, 28 no connection, 30 TLS, 100..599 an
+    // HTTP status (also of any answer that is not a SOAP 1.2 envelope).
+    virtual int CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
+                                      _ns1__CheckUserRegisterCodeResponse *response);
+
+    static constexpr const char *action = "{F16595B6-DE49-44d9-94C6-1E63F3AC28E8}/CheckUserRegisterCode";
+
+    // Time limits of a call, in seconds.
+    static constexpr int connectTimeLimit = 15;
+    static constexpr int sendTimeLimit = 30;
+    static constexpr int receiveTimeLimit = 30;
+
+private:
+    void applyDefaults();
+    int writeEnvelope(const __ns2__CheckUserRegisterCode &wrapper);
+    int prepareTls();
+    int notAnEnvelope();
+    int readFaultInstead(int readError);
+    int faultResultCode();
+};
