@@ -268,6 +268,12 @@ int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *
         return soap_closesock(this);
     if (soap_envelope_begin_in(this))
         return notAnEnvelope();
+    // The runtime takes a SOAP 1.1 envelope, or plain XML without any
+    // envelope, in its stride; this service speaks SOAP 1.2 only.
+    if (version != 2) {
+        error = SOAP_TAG_MISMATCH;
+        return notAnEnvelope();
+    }
     if (soap_recv_header(this) || soap_body_begin_in(this))
         return soap_closesock(this);
 

@@ -1,0 +1,427 @@
+#include "CheckUserLoginSoapProxy.h"
+#include "LoopbackPeer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string envelopeStart =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://www.w3.org/2003/05/soap-envelope\" "
+    "xmlns:SOAP-ENC=\"http://www.w3.org/2003/05/soap-encoding\" "
+    "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+    "xmlns:ns2=\"{F16595B6-DE49-44d9-94C6-1E63F3AC28E8}/CheckUserLoginSoap\" "
+    "xmlns:ns1=\"{F16595B6-DE49-44d9-94C6-1E63F3AC28E8}\" "
+    "xmlns:ns3=\"{F16595B6-DE49-44d9-94C6-1E63F3AC28E8}/CheckUserLoginSoap12\">"
+    "<SOAP-ENV:Body><ns1:CheckUserRegisterCode>";
+const std::string envelopeEnd = "</ns1:CheckUserRegisterCode></SOAP-ENV:Body></SOAP-ENV:Envelope>";
+
+std::string expectedRequest(std::uint16_t port, const std::string &children)
+{
+    const std::string body = envelopeStart + children + envelopeEnd;
+    return "POST /Services/CheckUserLogin.asmx HTTP/1.1\r\n"
+           "Host: 127.0.0.1:" + std::to_string(port) + "\r\n"
+           "User-Agent: gSOAP/2.7\r\n"
+           "Content-Type: application/soap+xml; charset=utf-8\r\n"
+           "Content-Length: " + std::to_string(body.size()) + "\r\n"
+           "Connection: close\r\n"
+           "SOAPAction: \"{F16595B6-DE49-44d9-94C6-1E63F3AC28E8}/CheckUserRegisterCode\"\r\n"
+           "\r\n" + body;
+}
+
+// The runtime decides the exact code; what matters is that the call fails.
+constexpr int anyFailure = -1000;
+
+struct Call {
+    int code = -100;
+    bool hasResult = false;
+    std::string result;
+    std::string report;
+};
+
+// One login call the way the sign-in makes it.
+Call callPeer(const std::string &endpoint, std::string company, std::string account, std::string password,
+              int receiveLimit = 5)
+{
+    CheckUserLoginSoapProxy proxy;
+    proxy.endpoint = endpoint.c_str();
+    proxy.recv_timeout = receiveLimit;
+    _ns1__CheckUserRegisterCode request;
+    _ns1__CheckUserRegisterCodeResponse response;
+    request.EntName = &company;
+    request.strLoginId = &account;
+    request.strPwd = &password;
+    Call call;
+    call.code = proxy.CheckUserRegisterCode(&request, &response);
+    if (call.code == 0 && response.CheckUserRegisterCodeResult) {
+        call.hasResult = true;
+        call.result = *response.CheckUserRegisterCodeResult;
+    }
+    std::ostringstream report;
+    proxy.stream_fault(report);
+    call.report = report.str();
+    return call;
+}
+
+Call callWithReply(const std::string &reply)
+{
+    LoopbackPeer peer(reply);
+    return callPeer(peer.endpoint(), "", "user", "pw");
+}
+
+} // namespace
+
+class TestLoginProxy final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requestBytes_data();
+    void requestBytes();
+    void nullFieldIsLeftOut();
+    void answers_data();
+    void answers();
+    void refusedConnection();
+    void peerClosesAtOnce();
+    void peerNeverAnswers();
+    void endpointSetBeforehand();
+    void defaultEndpointFromEnvironment();
+    void nullResponseSendsWithoutReading();
+    void faultReport_data();
+    void faultReport();
+    void formatFaultHonoursLength();
+    void httpsWithoutTlsPeerFails();
+    void secondCallReusesEndpoint();
+};
+
+void TestLoginProxy::requestBytes_data()
+{
+    QTest::addColumn<std::string>("company");
+    QTest::addColumn<std::string>("account");
+    QTest::addColumn<std::string>("password");
+    QTest::addColumn<std::string>("children");
+
+    QTest::newRow("all empty") << ""s << ""s << ""s
+                               << "<ns1:EntName></ns1:EntName><ns1:strLoginId></ns1:strLoginId><ns1:strPwd></ns1:strPwd>"s;
+    QTest::newRow("markup escaped, quote and tab kept")
+        << ""s << "a&b<c>d"s << "p\"w\td"s
+        << "<ns1:EntName></ns1:EntName><ns1:strLoginId>a&amp;b&lt;c&gt;d</ns1:strLoginId>"
+           "<ns1:strPwd>p\"w\td</ns1:strPwd>"s;
+    QTest::newRow("CR and LF as references")
+        << ""s << "line\r\nbreak"s << "x\ny"s
+        << "<ns1:EntName></ns1:EntName><ns1:strLoginId>line&#xD;&#xA;break</ns1:strLoginId>"
+           "<ns1:strPwd>x&#xA;y</ns1:strPwd>"s;
+    // 张三 in GBK is D5 C5 C8 FD; each byte travels as a Latin-1 character.
+    QTest::newRow("GBK bytes as Latin-1 characters")
+        << "\xd5\xc5"s << "\xd5\xc5\xc8\xfd"s << "\xb5"s
+        << "<ns1:EntName>\xc3\x95\xc3\x85</ns1:EntName><ns1:strLoginId>\xc3\x95\xc3\x85\xc3\x88\xc3\xbd</ns1:strLoginId>"
+           "<ns1:strPwd>\xc2\xb5</ns1:strPwd>"s;
+    QTest::newRow("other control bytes unchanged")
+        << "\x01"s << "a\x1f"s << "\x7f"s
+        << "<ns1:EntName>\x01</ns1:EntName><ns1:strLoginId>a\x1f</ns1:strLoginId><ns1:strPwd>\x7f</ns1:strPwd>"s;
+}
+
+void TestLoginProxy::requestBytes()
+{
+    QFETCH(std::string, company);
+    QFETCH(std::string, account);
+    QFETCH(std::string, password);
+    QFETCH(std::string, children);
+
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("ok")));
+    const Call call = callPeer(peer.endpoint(), company, account, password);
+    QCOMPARE(call.code, 0);
+    const auto requests = peer.requests();
+    QCOMPARE(requests.size(), std::size_t(1));
+    QCOMPARE(requests.front(), expectedRequest(peer.port(), children));
+}
+
+void TestLoginProxy::nullFieldIsLeftOut()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("ok")));
+    CheckUserLoginSoapProxy proxy;
+    const std::string endpoint = peer.endpoint();
+    proxy.endpoint = endpoint.c_str();
+    std::string account = "acc";
+    _ns1__CheckUserRegisterCode request;
+    _ns1__CheckUserRegisterCodeResponse response;
+    request.strLoginId = &account;
+    QCOMPARE(proxy.CheckUserRegisterCode(&request, &response), 0);
+    QCOMPARE(peer.requests().front(),
+             expectedRequest(peer.port(), "<ns1:strLoginId>acc</ns1:strLoginId>"));
+}
+
+void TestLoginProxy::answers_data()
+{
+    QTest::addColumn<std::string>("reply");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("hasResult");
+    QTest::addColumn<std::string>("result");
+
+    const std::string ns = "{F16595B6-DE49-44d9-94C6-1E63F3AC28E8}";
+    auto ok = [](const std::string &body) { return LoopbackPeer::httpReply(200, body); };
+
+    QTest::newRow("ASP.NET answer") << ok(LoopbackPeer::answer("http://x/?ver=100")) << 0 << true
+                                    << "http://x/?ver=100"s;
+    QTest::newRow("chunked answer") << LoopbackPeer::chunkedReply(LoopbackPeer::answer("http://x/?ver=1")) << 0
+                                    << true << "http://x/?ver=1"s;
+    QTest::newRow("prefixed result element")
+        << ok(LoopbackPeer::soap12Envelope("<r:CheckUserRegisterCodeResponse xmlns:r=\"" + ns +
+                                           "\"><r:CheckUserRegisterCodeResult>0</r:CheckUserRegisterCodeResult>"
+                                           "</r:CheckUserRegisterCodeResponse>"))
+        << 0 << true << "0"s;
+    QTest::newRow("header entries skipped")
+        << ok("<?xml version=\"1.0\"?><e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\">"
+              "<e:Header><h:Info xmlns:h=\"urn:x\">1</h:Info></e:Header><e:Body>"
+              "<CheckUserRegisterCodeResponse xmlns=\"" + ns + "\"><CheckUserRegisterCodeResult>-4"
+              "</CheckUserRegisterCodeResult></CheckUserRegisterCodeResponse></e:Body></e:Envelope>")
+        << 0 << true << "-4"s;
+    QTest::newRow("empty result") << ok(LoopbackPeer::answer("")) << 0 << true << ""s;
+    QTest::newRow("nil result")
+        << ok(LoopbackPeer::soap12Envelope("<CheckUserRegisterCodeResponse xmlns=\"" + ns +
+                                           "\"><CheckUserRegisterCodeResult xsi:nil=\"true\"/>"
+                                           "</CheckUserRegisterCodeResponse>"))
+        << 0 << false << ""s;
+    QTest::newRow("missing result")
+        << ok(LoopbackPeer::soap12Envelope("<CheckUserRegisterCodeResponse xmlns=\"" + ns + "\"/>")) << 0 << false
+        << ""s;
+    QTest::newRow("first result taken, others skipped")
+        << ok(LoopbackPeer::soap12Envelope("<CheckUserRegisterCodeResponse xmlns=\"" + ns +
+                                           "\"><Other>x</Other><CheckUserRegisterCodeResult>first"
+                                           "</CheckUserRegisterCodeResult><CheckUserRegisterCodeResult>second"
+                                           "</CheckUserRegisterCodeResult></CheckUserRegisterCodeResponse>"))
+        << 0 << true << "first"s;
+    QTest::newRow("low eight bits of each character")
+        << ok(LoopbackPeer::answer("\xc2\xb5|\xe4\xb8\xad")) << 0 << true << "\xb5|\x2d"s;
+    QTest::newRow("references resolved") << ok(LoopbackPeer::answer("a&amp;b&#x41;&#181;&lt;")) << 0 << true
+                                         << "a&bA\xb5<"s;
+    QTest::newRow("SOAP 1.1 envelope")
+        << ok("<?xml version=\"1.0\"?><soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+              "<soap:Body><CheckUserRegisterCodeResponse xmlns=\"" + ns + "\"><CheckUserRegisterCodeResult>0"
+              "</CheckUserRegisterCodeResult></CheckUserRegisterCodeResponse></soap:Body></soap:Envelope>")
+        << 39 << false << ""s;
+    QTest::newRow("SOAP 1.1 fault")
+        << LoopbackPeer::httpReply(500, "<soap:Envelope xmlns:soap=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+                                        "<soap:Body><soap:Fault><faultcode>soap:Server</faultcode><faultstring>x"
+                                        "</faultstring></soap:Fault></soap:Body></soap:Envelope>")
+        << 39 << false << ""s;
+    QTest::newRow("HTML with 200")
+        << LoopbackPeer::httpReply(200, "<html><body>maintenance</body></html>", "text/html") << 200 << false << ""s;
+    QTest::newRow("plain text with 200")
+        << LoopbackPeer::httpReply(200, "hello", "text/plain") << 200 << false << ""s;
+    QTest::newRow("404") << LoopbackPeer::httpReply(404, "<html>not found</html>", "text/html") << 404 << false
+                         << ""s;
+    QTest::newRow("503") << LoopbackPeer::httpReply(503, "busy", "text/plain") << 503 << false << ""s;
+    QTest::newRow("500 Receiver fault")
+        << LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:Receiver", "Server was unable")) << 2 << false
+        << ""s;
+    QTest::newRow("400 Sender fault")
+        << LoopbackPeer::httpReply(400, LoopbackPeer::fault12("soap12:Sender", "bad")) << 1 << false << ""s;
+    QTest::newRow("MustUnderstand fault")
+        << LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:MustUnderstand", "mu")) << 8 << false << ""s;
+    QTest::newRow("VersionMismatch fault")
+        << LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:VersionMismatch", "vm")) << 39 << false
+        << ""s;
+    QTest::newRow("fault of another code")
+        << LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:DataEncodingUnknown", "enc")) << 12 << false
+        << ""s;
+    QTest::newRow("fault in a 200 answer")
+        << ok(LoopbackPeer::fault12("soap12:Receiver", "late")) << 2 << false << ""s;
+    QTest::newRow("header that must be understood")
+        << ok("<e:Envelope xmlns:e=\"http://www.w3.org/2003/05/soap-envelope\"><e:Header>"
+              "<h:Sec xmlns:h=\"urn:x\" e:mustUnderstand=\"true\">1</h:Sec></e:Header><e:Body>"
+              "<CheckUserRegisterCodeResponse xmlns=\"" + ns + "\"/></e:Body></e:Envelope>")
+        << 8 << false << ""s;
+    QTest::newRow("envelope element inside the response")
+        << ok(LoopbackPeer::soap12Envelope("<CheckUserRegisterCodeResponse xmlns=\"" + ns +
+                                           "\"><soap12:Body/></CheckUserRegisterCodeResponse>"))
+        << 3 << false << ""s;
+    QTest::newRow("unexpected element in the body")
+        << ok(LoopbackPeer::soap12Envelope("<Other xmlns=\"urn:x\"/>")) << 3 << false << ""s;
+    QTest::newRow("broken XML in the body")
+        << ok(LoopbackPeer::soap12Envelope("<CheckUserRegisterCodeResponse xmlns=\"" + ns +
+                                           "\"><CheckUserRegisterCodeResult>x</Wrong>"))
+        << anyFailure << false << ""s;
+    QTest::newRow("connection lost inside the body")
+        << "HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: 900\r\n\r\n"
+           "<?xml version=\"1.0\"?><soap12:Envelope xmlns:soap12=\"http://www.w3.org/2003/05/soap-envelope\">"
+           "<soap12:Body><CheckUserRegisterCodeResponse xmlns=\"" + ns + "\"><CheckUserRegisterCodeResult>ht"s
+        << -1 << false << ""s;
+    QTest::newRow("connection lost inside the headers") << "HTTP/1.1 200 OK\r\nContent-Ty"s << anyFailure << false
+                                                        << ""s;
+    QTest::newRow("no body") << "HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"s << anyFailure << false << ""s;
+    QTest::newRow("not HTTP at all") << "SSH-2.0-OpenSSH\r\n"s << anyFailure << false << ""s;
+}
+
+void TestLoginProxy::answers()
+{
+    QFETCH(std::string, reply);
+    QFETCH(int, code);
+    QFETCH(bool, hasResult);
+    QFETCH(std::string, result);
+
+    const Call call = callWithReply(reply);
+    if (code == anyFailure)
+        QVERIFY(call.code != 0);
+    else
+        QCOMPARE(call.code, code);
+    QCOMPARE(call.hasResult, hasResult);
+    QCOMPARE(call.result, result);
+    // A report exactly when the call failed.
+    QCOMPARE(call.report.empty(), code == 0);
+}
+
+void TestLoginProxy::refusedConnection()
+{
+    const Call call = callPeer("http://127.0.0.1:" + std::to_string(LoopbackPeer::closedPort()) +
+                                   "/Services/CheckUserLogin.asmx",
+                               "", "a", "b");
+    QCOMPARE(call.code, 28);
+}
+
+void TestLoginProxy::peerClosesAtOnce()
+{
+    LoopbackPeer peer({}, LoopbackPeer::Behaviour::CloseAtOnce);
+    const Call call = callPeer(peer.endpoint(), "", "a", "b");
+    QCOMPARE(call.code, -1);
+    QVERIFY2(call.report.find("End of file or no input") != std::string::npos, call.report.c_str());
+}
+
+void TestLoginProxy::peerNeverAnswers()
+{
+    LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
+    QElapsedTimer timer;
+    timer.start();
+    const Call call = callPeer(peer.endpoint(), "", "a", "b", 1);
+    QCOMPARE(call.code, -1);
+    // Bounded by the receive limit, not by the peer.
+    QVERIFY2(timer.elapsed() < 4000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(peer.requests().size(), std::size_t(1));
+}
+
+void TestLoginProxy::endpointSetBeforehand()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    const Call call = callPeer(peer.endpoint("/other/path.asmx"), "", "a", "b");
+    QCOMPARE(call.code, 0);
+    QVERIFY(peer.requests().front().rfind("POST /other/path.asmx HTTP/1.1\r\n", 0) == 0);
+}
+
+void TestLoginProxy::defaultEndpointFromEnvironment()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    const std::string endpoint = peer.endpoint();
+    qputenv("KELUMO_LOGIN_ENDPOINT", endpoint.c_str());
+    CheckUserLoginSoapProxy proxy;
+    QVERIFY(proxy.endpoint == nullptr);
+    std::string s = "x";
+    _ns1__CheckUserRegisterCode request;
+    request.EntName = request.strLoginId = request.strPwd = &s;
+    _ns1__CheckUserRegisterCodeResponse response;
+    const int code = proxy.CheckUserRegisterCode(&request, &response);
+    qunsetenv("KELUMO_LOGIN_ENDPOINT");
+    QCOMPARE(code, 0);
+    QCOMPARE(std::string(proxy.endpoint), endpoint);
+    QCOMPARE(peer.requests().size(), std::size_t(1));
+}
+
+void TestLoginProxy::nullResponseSendsWithoutReading()
+{
+    LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
+    CheckUserLoginSoapProxy proxy;
+    const std::string endpoint = peer.endpoint();
+    proxy.endpoint = endpoint.c_str();
+    std::string s = "x";
+    _ns1__CheckUserRegisterCode request;
+    request.EntName = request.strLoginId = request.strPwd = &s;
+    QCOMPARE(proxy.CheckUserRegisterCode(&request, nullptr), 0);
+    QTRY_COMPARE(peer.requests().size(), std::size_t(1));
+}
+
+void TestLoginProxy::faultReport_data()
+{
+    QTest::addColumn<std::string>("reply");
+    QTest::addColumn<std::string>("report");
+
+    QTest::newRow("receiver fault with detail")
+        << LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:Receiver", "Server was unable to process",
+                                                              "<d>bad</d>"))
+        << "SOAP 1.2 fault: SOAP-ENV:Receiver[no subcode]\n\"Server was unable to process\"\nDetail: <d>bad</d>\n"s;
+    QTest::newRow("sender fault without detail")
+        << LoopbackPeer::httpReply(400, LoopbackPeer::fault12("soap12:Sender", "no"))
+        << "SOAP 1.2 fault: SOAP-ENV:Sender[no subcode]\n\"no\"\nDetail: [no detail]\n"s;
+    QTest::newRow("fault with subcode")
+        << LoopbackPeer::httpReply(
+               500, LoopbackPeer::soap12Envelope(
+                        "<soap12:Fault><soap12:Code><soap12:Value>soap12:Sender</soap12:Value><soap12:Subcode>"
+                        "<soap12:Value xmlns:a=\"urn:a\">a:Locked</soap12:Value></soap12:Subcode></soap12:Code>"
+                        "<soap12:Reason><soap12:Text xml:lang=\"en\">locked</soap12:Text></soap12:Reason>"
+                        "</soap12:Fault>"))
+        << "SOAP 1.2 fault: SOAP-ENV:Sender[\"urn:a\":Locked]\n\"locked\"\nDetail: [no detail]\n"s;
+}
+
+void TestLoginProxy::faultReport()
+{
+    QFETCH(std::string, reply);
+    QFETCH(std::string, report);
+    QCOMPARE(callWithReply(reply).report, report);
+}
+
+void TestLoginProxy::formatFaultHonoursLength()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:Receiver", "boom")));
+    CheckUserLoginSoapProxy proxy;
+    const std::string endpoint = peer.endpoint();
+    proxy.endpoint = endpoint.c_str();
+    std::string s;
+    _ns1__CheckUserRegisterCode request;
+    request.EntName = request.strLoginId = request.strPwd = &s;
+    _ns1__CheckUserRegisterCodeResponse response;
+    QCOMPARE(proxy.CheckUserRegisterCode(&request, &response), 2);
+    char full[256];
+    QCOMPARE(std::string(proxy.format_fault(full, sizeof full)),
+             "SOAP 1.2 fault: SOAP-ENV:Receiver [no subcode]\n\"boom\"\nDetail: [no detail]\n"s);
+    char small[12];
+    std::memset(small, 'X', sizeof small);
+    QCOMPARE(std::string(proxy.format_fault(small, sizeof small)), "SOAP 1.2 fa"s);
+}
+
+void TestLoginProxy::httpsWithoutTlsPeerFails()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    const Call call = callPeer("https://127.0.0.1:" + std::to_string(peer.port()) + "/Services/CheckUserLogin.asmx",
+                               "", "a", "b");
+    QCOMPARE(call.code, 30);
+}
+
+void TestLoginProxy::secondCallReusesEndpoint()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:Receiver", "x")));
+    CheckUserLoginSoapProxy proxy;
+    const std::string endpoint = peer.endpoint();
+    proxy.endpoint = endpoint.c_str();
+    std::string s = "a";
+    _ns1__CheckUserRegisterCode request;
+    request.EntName = request.strLoginId = request.strPwd = &s;
+    _ns1__CheckUserRegisterCodeResponse response;
+    QCOMPARE(proxy.CheckUserRegisterCode(&request, &response), 2);
+    peer.setReply(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    QCOMPARE(proxy.CheckUserRegisterCode(&request, &response), 0);
+    QVERIFY(response.CheckUserRegisterCodeResult);
+    QCOMPARE(*response.CheckUserRegisterCodeResult, "http://h/?ver=1"s);
+    std::ostringstream report;
+    proxy.stream_fault(report);
+    QVERIFY(report.str().empty());
+    QCOMPARE(peer.connectionCount(), 2);
+}
+
+QTEST_APPLESS_MAIN(TestLoginProxy)
+#include "tst_loginproxy.moc"
