@@ -162,9 +162,7 @@ char *CheckUserLoginSoapProxy::format_fault(char *buf, size_t len)
     }
     if (!error)
         return buf;
-    const char **code = soap_faultcode(this);
-    if (!*code)
-        soap_set_fault(this);
+    const char **code = defaultedFaultCode();
     const char *subcode = soap_fault_subcode(this);
     const char *reason = *soap_faultstring(this);
     const char *detail = soap_fault_detail(this);
@@ -183,9 +181,7 @@ void CheckUserLoginSoapProxy::stream_fault(std::ostream &os)
     }
     if (!error)
         return;
-    const char **code = soap_faultcode(this);
-    if (!*code)
-        soap_set_fault(this);
+    const char **code = defaultedFaultCode();
     const char *subcode = soap_fault_subcode(this);
     const char *reason = *soap_faultstring(this);
     const char *detail = soap_fault_detail(this);
@@ -196,6 +192,16 @@ void CheckUserLoginSoapProxy::stream_fault(std::ostream &os)
     os << " fault: " << (*code ? *code : "") << '[' << (subcode ? subcode : "no subcode") << "]\n"
        << '"' << (reason ? reason : "[no reason]") << "\"\n"
        << "Detail: " << (detail ? detail : "[no detail]") << '\n';
+}
+
+const char **CheckUserLoginSoapProxy::defaultedFaultCode()
+{
+    const char **code = soap_faultcode(this);
+    if (!*code || !**code)
+        soap_set_fault(this);
+    if (!*code || !**code)
+        *code = version == 1 ? "SOAP-ENV:Client" : "SOAP-ENV:Sender";
+    return code;
 }
 
 int CheckUserLoginSoapProxy::writeEnvelope(const __ns2__CheckUserRegisterCode &wrapper)
@@ -233,6 +239,28 @@ int CheckUserLoginSoapProxy::prepareTls()
 
 int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
                                                    _ns1__CheckUserRegisterCodeResponse *response)
+{
+    const int code = call(request, response);
+    if (code == SOAP_EOF)
+        describeLostConnection();
+    return code;
+}
+
+// Whether the peer reset the connection or closed it, the report says the
+// same: the connection ended before the exchange was complete.
+void CheckUserLoginSoapProxy::describeLostConnection()
+{
+    static constexpr std::string_view prefix = "End of file or no input: ";
+    defaultedFaultCode();
+    const char **reason = soap_faultstring(this);
+    if (*reason && std::string_view(*reason).starts_with(prefix))
+        return;
+    const std::string text = std::string(prefix) + (*reason ? *reason : "connection closed");
+    *reason = soap_strdup(this, text.c_str());
+}
+
+int CheckUserLoginSoapProxy::call(_ns1__CheckUserRegisterCode *request,
+                                  _ns1__CheckUserRegisterCodeResponse *response)
 {
     if (!endpoint)
         endpoint = defaultLoginEndpoint();

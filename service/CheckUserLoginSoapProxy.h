@@ -49,6 +49,9 @@ public:
     static constexpr int receiveTimeLimit = 30;
 
 private:
+    int call(_ns1__CheckUserRegisterCode *request, _ns1__CheckUserRegisterCodeResponse *response);
+    void describeLostConnection();
+    const char **defaultedFaultCode();
     void applyDefaults();
     int writeEnvelope(const __ns2__CheckUserRegisterCode &wrapper);
     int prepareTls();

@@ -292,7 +292,9 @@ void TestLoginProxy::peerClosesAtOnce()
     LoopbackPeer peer({}, LoopbackPeer::Behaviour::CloseAtOnce);
     const Call call = callPeer(peer.endpoint(), "", "a", "b");
     QCOMPARE(call.code, -1);
-    QVERIFY2(call.report.find("End of file or no input") != std::string::npos, call.report.c_str());
+    // Reset or closed, depending on timing: the report reads the same.
+    QVERIFY2(call.report.rfind("SOAP 1.2 fault: SOAP-ENV:Sender[no subcode]\n\"End of file or no input: ", 0) == 0,
+             call.report.c_str());
 }
 
 void TestLoginProxy::peerNeverAnswers()
@@ -396,7 +398,8 @@ void TestLoginProxy::formatFaultHonoursLength()
 
 void TestLoginProxy::httpsWithoutTlsPeerFails()
 {
-    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    // A plain HTTP server answers the TLS greeting with a page, not a handshake.
+    LoopbackPeer peer("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n", LoopbackPeer::Behaviour::AnswerAtOnce);
     const Call call = callPeer("https://127.0.0.1:" + std::to_string(peer.port()) + "/Services/CheckUserLogin.asmx",
                                "", "a", "b");
     QCOMPARE(call.code, 30);

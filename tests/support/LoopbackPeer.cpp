@@ -102,6 +102,11 @@ void LoopbackPeer::serve(int fd)
 {
     if (m_behaviour == Behaviour::CloseAtOnce)
         return;
+    if (m_behaviour == Behaviour::AnswerAtOnce) {
+        std::lock_guard lock(m_mutex);
+        sendAll(fd, m_reply);
+        return;
+    }
 
     std::string request;
     char buffer[4096];

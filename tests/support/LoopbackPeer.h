@@ -16,6 +16,7 @@ public:
         Answer,      // read the request, send the reply, close
         NeverAnswer, // read the request, then hold the connection open
         CloseAtOnce, // accept and close without reading
+        AnswerAtOnce, // send the reply without waiting for a request
     };
 
     explicit LoopbackPeer(std::string reply = {}, Behaviour behaviour = Behaviour::Answer);
