@@ -241,6 +241,10 @@ int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *
                                                    _ns1__CheckUserRegisterCodeResponse *response)
 {
     const int code = call(request, response);
+    // The context speaks SOAP 1.2 (its namespace table says so); an answer
+    // that was no SOAP at all does not change that for the report.
+    if (code != SOAP_OK && version == 0)
+        version = 2;
     if (code == SOAP_EOF)
         describeLostConnection();
     return code;

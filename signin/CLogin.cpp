@@ -1,0 +1,376 @@
+#include "CLogin.h"
+
+#include "BitmapButton.h"
+#include "GbkText.h"
+#include "LoginDialogHost.h"
+#include "LoginParams.h"
+#include "MyOPCStatic.h"
+#include "SignInFile.h"
+#include "SignInRules.h"
+#include "SignInRun.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QUrl>
+
+#include <system_error>
+
+namespace {
+
+// The dialog's template, in pixels at 96 DPI.
+constexpr QSize dialogSize(609, 278);
+constexpr QRect loginRect(517, 200, 78, 26);
+constexpr QRect accountRect(57, 201, 135, 24);
+constexpr QRect passwordRect(252, 201, 133, 24);
+constexpr QRect tipRect(27, 250, 342, 21);
+constexpr QRect quitRect(579, 10, 15, 16);
+constexpr QRect forgotRect(375, 244, 66, 23);
+constexpr QRect cannotLoginRect(450, 244, 64, 23);
+constexpr QRect contactRect(522, 244, 64, 23);
+constexpr QRect rememberRect(480, 206, 12, 13);
+constexpr QRect companyRect(152, 42, 94, 20);
+
+constexpr const char *accountPrompt = "请输入帐号信息！";
+constexpr const char *passwordPrompt = "请输入账号密码！";
+constexpr const char *loginHoverPrompt = "点击登录咨询信息中心";
+constexpr const char *initialPrompt = "请输入账号";
+
+QString siteAddress()
+{
+    const QByteArray fromEnv = qgetenv("KELUMO_SITE");
+    QString site = fromEnv.isEmpty() ? QStringLiteral(KELUMO_DEFAULT_SITE) : QString::fromUtf8(fromEnv);
+    while (site.endsWith(QLatin1Char('/')))
+        site.chop(1);
+    return site;
+}
+
+std::string gbkOf(const QString &text)
+{
+    return utf8ToGbk(text.toStdString());
+}
+
+} // namespace
+
+CLogin::CLogin(QWidget *parent) : QDialog(parent), m_host(std::make_shared<LoginDialogHost>(this))
+{
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Kelumo大数据"));
+    setFixedSize(dialogSize);
+    // The dialog itself takes the focus when no control has it, so that Enter
+    // and Escape still work.
+    setFocusPolicy(Qt::StrongFocus);
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(12);
+    setFont(font);
+    buildControls();
+}
+
+CLogin::~CLogin()
+{
+    endRun();
+}
+
+const char *CLogin::defaultPrompt()
+{
+    return "欢迎使用Kelumo大数据";
+}
+
+void CLogin::buildControls()
+{
+    // Created in the template's tab order.
+    m_btnLogin = new BitmapButton(this);
+    m_btnLogin->setObjectName(QStringLiteral("login"));
+    m_btnLogin->setText(QStringLiteral("登 录"));
+    m_btnLogin->setGeometry(loginRect);
+
+    m_editAccount = new QLineEdit(this);
+    m_editAccount->setObjectName(QStringLiteral("account"));
+    m_editAccount->setGeometry(accountRect);
+
+    m_editPassword = new QLineEdit(this);
+    m_editPassword->setObjectName(QStringLiteral("password"));
+    m_editPassword->setEchoMode(QLineEdit::Password);
+    m_editPassword->setGeometry(passwordRect);
+
+    m_tip = new MyOPCStatic(this);
+    m_tip->setObjectName(QStringLiteral("tip"));
+    m_tip->setGeometry(tipRect);
+    m_tip->setText(QString::fromUtf8(initialPrompt));
+
+    m_btnQuit = new BitmapButton(this);
+    m_btnQuit->setObjectName(QStringLiteral("quit"));
+    m_btnQuit->setText(QStringLiteral("ButtonQuit"));
+    m_btnQuit->setToolTip(QStringLiteral("退出"));
+    m_btnQuit->setGeometry(quitRect);
+
+    auto helpButton = [this](const char *name, const char *text, const QRect &rect) {
+        auto *button = new QPushButton(QString::fromUtf8(text), this);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(rect);
+        // Enter on a focused help button opens its page, as Enter does on any
+        // focused push button.
+        button->setAutoDefault(true);
+        button->setCursor(Qt::PointingHandCursor);
+        return button;
+    };
+    m_btnForgot = helpButton("forgotPassword", "忘记密码", forgotRect);
+    m_btnCannotLogin = helpButton("cannotLogin", "无法登陆", cannotLoginRect);
+    m_btnContact = helpButton("contactService", "联系客服", contactRect);
+
+    m_checkRemember = new QCheckBox(this);
+    m_checkRemember->setObjectName(QStringLiteral("remember"));
+    m_checkRemember->setToolTip(QStringLiteral("记住账号和密码"));
+    m_checkRemember->setGeometry(rememberRect);
+
+    // Never shown nor enabled: what it holds (nothing) is sent as the company.
+    m_editCompany = new QLineEdit(this);
+    m_editCompany->setObjectName(QStringLiteral("company"));
+    m_editCompany->setGeometry(companyRect);
+    m_editCompany->setEnabled(false);
+    m_editCompany->hide();
+
+    // Texts drawn on the picture's dark lower panel.
+    setStyleSheet(QStringLiteral(
+        "QPushButton { color: #dde6ee; background: transparent; border: 1px solid rgba(185,211,226,90);"
+        " border-radius: 3px; }"
+        "QPushButton:hover { background: rgba(255,255,255,30); }"
+        "QPushButton:pressed { background: rgba(255,255,255,60); }"
+        "QPushButton:focus { border-color: #b9d3e2; }"
+        "MyOPCStatic { color: #b9d3e2; }"
+        "QLineEdit { border: 1px solid #7f9db9; background: white; color: black; padding: 0 3px; }"
+        "QLineEdit:focus { border-color: #2a8bd0; }"));
+
+    connect(m_btnLogin, &QAbstractButton::clicked, this, [this] { OnLogin(); });
+    connect(m_btnLogin, &BitmapButton::hoverChanged, this,
+            [this](bool entering) { prompt(entering ? loginHoverPrompt : defaultPrompt()); });
+    connect(m_btnQuit, &QAbstractButton::clicked, this, [this] { done(IDCANCEL); });
+    connect(m_btnForgot, &QAbstractButton::clicked, this, [this] { openHelpPage("/getpwd"); });
+    connect(m_btnCannotLogin, &QAbstractButton::clicked, this, [this] { openHelpPage("/services"); });
+    connect(m_btnContact, &QAbstractButton::clicked, this, [this] { openHelpPage("/contact_us"); });
+    m_editAccount->installEventFilter(this);
+    m_editPassword->installEventFilter(this);
+}
+
+void CLogin::SetStartUrlBuffer(char *buffer)
+{
+    m_pStartUrl = buffer;
+}
+
+void CLogin::SetProgramFolder(const QString &folder)
+{
+    m_programFolder = folder;
+}
+
+void CLogin::SetFallbackFolder(const QString &folder)
+{
+    m_fallbackFolder = folder;
+}
+
+int CLogin::DoModal()
+{
+    return exec();
+}
+
+void CLogin::showEvent(QShowEvent *event)
+{
+    if (!m_initialised) {
+        m_initialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(event);
+}
+
+bool CLogin::OnInitDialog()
+{
+    m_btnLogin->LoadBitmaps(QStringLiteral(":/kelumo/login_normal.bmp"), QStringLiteral(":/kelumo/login_pressed.bmp"),
+                            QStringLiteral(":/kelumo/login_pressed.bmp"));
+    m_btnQuit->LoadBitmaps(QStringLiteral(":/kelumo/quit_normal.bmp"), QStringLiteral(":/kelumo/quit_pressed.bmp"),
+                           QStringLiteral(":/kelumo/quit_pressed.bmp"));
+    m_szBgPath = m_programFolder + QStringLiteral("Res/LoginBG.bmp");
+    const bool loaded = LoadSignIn();
+    // With a saved sign-in the focus goes to the first control, the login
+    // button, so Enter logs in at once; without one no control has it.
+    if (loaded)
+        m_btnLogin->setFocus(Qt::OtherFocusReason);
+    else
+        setFocus(Qt::OtherFocusReason);
+    return loaded;
+}
+
+bool CLogin::LoadSignIn()
+{
+    m_szDataPath = SignInFile::locate(m_programFolder, m_fallbackFolder);
+    SignInFile::Contents contents;
+    if (!SignInFile::load(m_szDataPath, contents))
+        return false;
+    if (!contents.account.empty()) {
+        m_editAccount->setText(QString::fromStdString(gbkToUtf8(contents.account)));
+        m_editPassword->setText(QString::fromStdString(gbkToUtf8(contents.password)));
+        m_checkRemember->setChecked(true);
+    }
+    return true;
+}
+
+void CLogin::SaveSignIn(const std::string &account, const std::string &password, bool remember)
+{
+    m_szDataPath = SignInFile::locate(m_programFolder, m_fallbackFolder);
+    SignInFile::save(m_szDataPath, account, password, remember);
+}
+
+void CLogin::OnLogin()
+{
+    if (!g_loginParams.inFlight.tryTake())
+        return;
+
+    const std::string account = gbkOf(m_editAccount->text());
+    const std::string password = gbkOf(m_editPassword->text());
+    const std::string company = signin::cutCompany(gbkOf(m_editCompany->text()));
+
+    const signin::CheckResult check = signin::checkCredentials(account, password);
+    if (check != signin::CheckResult::Accepted) {
+        prompt(signin::checkPrompt(check));
+        g_loginParams.inFlight.release();
+        return;
+    }
+
+    g_loginParams.account = account;
+    g_loginParams.password = password;
+    g_loginParams.company = company;
+
+    auto run = std::make_shared<SignInRun>(m_pStartUrl, m_host, company, account, password);
+    try {
+        // The previous worker released the guard as its very last step.
+        if (m_hThread.joinable())
+            m_hThread.join();
+        m_hThread = std::thread(LoginThreadProc, run);
+    } catch (const std::system_error &) {
+        g_loginParams.inFlight.release();
+        QMessageBox::warning(this, QString::fromUtf8(signin::messageCaption),
+                             QString::fromUtf8(signin::connectFailedMessage));
+        return;
+    }
+    m_run = std::move(run);
+
+    SaveSignIn(account, password, m_checkRemember->isChecked());
+}
+
+long CLogin::OnLoginFinished(quintptr, qintptr)
+{
+    if (m_hThread.joinable())
+        m_hThread.join();
+    m_run.reset();
+    done(IDOK);
+    return 1;
+}
+
+void CLogin::endRun()
+{
+    m_host->detach();
+    if (m_run) {
+        m_run->cancel();
+        m_run.reset();
+    }
+    // A worker still waiting for the network is left to finish on its own;
+    // it no longer touches this dialog or the start address.
+    if (m_hThread.joinable())
+        m_hThread.detach();
+}
+
+void CLogin::done(int result)
+{
+    if (result != IDOK)
+        endRun();
+    QDialog::done(result);
+}
+
+void CLogin::reject()
+{
+    done(IDCANCEL);
+}
+
+void CLogin::prompt(const char *utf8)
+{
+    m_tip->SetText(utf8ToGbk(utf8).c_str());
+}
+
+void CLogin::openHelpPage(const char *path)
+{
+    QDesktopServices::openUrl(QUrl(siteAddress() + QLatin1String(path)));
+}
+
+void CLogin::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QPixmap picture(m_szBgPath);
+    if (!picture.isNull()) {
+        painter.drawPixmap(rect(), picture);
+    } else {
+        // No picture beside the program: a plain field with the product name.
+        QLinearGradient gradient(0, 0, width(), height());
+        gradient.setColorAt(0, QColor(0x0b, 0x2a, 0x4a));
+        gradient.setColorAt(1, QColor(0x0a, 0x21, 0x36));
+        painter.fillRect(rect(), gradient);
+        QFont title = font();
+        title.setPixelSize(36);
+        title.setBold(true);
+        painter.setFont(title);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(40, 40, width() - 80, 90), Qt::AlignLeft | Qt::AlignVCenter,
+                         QStringLiteral("Kelumo大数据"));
+    }
+    // A thin edge around the borderless window.
+    painter.setPen(QColor(0, 0, 0, 140));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void CLogin::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            OnLogin();
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        done(IDCANCEL);
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CLogin::keyReleaseEvent(QKeyEvent *event)
+{
+    // Only releases that reach the dialog window itself (no control has the
+    // focus); the in-flight guard keeps a press and its release to one login.
+    const QWidget *focused = focusWidget();
+    if (!event->isAutoRepeat() && (!focused || focused == this)) {
+        if (event->key() == Qt::Key_Escape) {
+            done(IDCANCEL);
+            return;
+        }
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            OnLogin();
+            return;
+        }
+    }
+    QDialog::keyReleaseEvent(event);
+}
+
+bool CLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn)
+        prompt(watched == m_editAccount ? accountPrompt : passwordPrompt);
+    else if (event->type() == QEvent::FocusOut)
+        prompt(defaultPrompt());
+    return QDialog::eventFilter(watched, event);
+}

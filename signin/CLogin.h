@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class BitmapButton;
+class MyOPCStatic;
+class LoginDialogHost;
+class SignInRun;
+
+// The login dialog: a borderless window over a picture, with the account and
+// password fields, the remember box, the login and quit buttons, three help
+// buttons and a prompt line. Ends with 1 after a successful login, 2 otherwise.
+class CLogin : public QDialog
+{
+    Q_OBJECT
+
+public:
+    enum Result { IDOK = 1, IDCANCEL = 2 };
+
+    explicit CLogin(QWidget *parent = nullptr);
+    ~CLogin() override;
+
+    // The application's 500-byte start-address buffer; the worker writes it.
+    void SetStartUrlBuffer(char *buffer);
+    // The program folder, ending in '/': the picture and the saved sign-in live there.
+    void SetProgramFolder(const QString &folder);
+    // Where the saved sign-in goes when the program folder is not writable.
+    void SetFallbackFolder(const QString &folder);
+
+    int DoModal();
+
+    // The login command: the login button, Enter.
+    virtual void OnLogin();
+    // The worker's completion; waits for it to end and closes with IDOK.
+    virtual long OnLoginFinished(quintptr wParam, qintptr lParam);
+
+    bool LoadSignIn();
+    void SaveSignIn(const std::string &account, const std::string &password, bool remember);
+
+    void done(int result) override;
+    void reject() override;
+
+    static const char *defaultPrompt();
+
+protected:
+    virtual bool OnInitDialog();
+    void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void prompt(const char *utf8);
+    void openHelpPage(const char *path);
+    void endRun();
+
+    QLineEdit *m_editCompany = nullptr;
+    QLineEdit *m_editAccount = nullptr;
+    QLineEdit *m_editPassword = nullptr;
+    char *m_pStartUrl = nullptr;
+    MyOPCStatic *m_tip = nullptr;
+    std::thread m_hThread;
+    BitmapButton *m_btnLogin = nullptr;
+    BitmapButton *m_btnQuit = nullptr;
+    QString m_szBgPath;
+    QString m_szDataPath;
+
+    QCheckBox *m_checkRemember = nullptr;
+    QPushButton *m_btnForgot = nullptr;
+    QPushButton *m_btnCannotLogin = nullptr;
+    QPushButton *m_btnContact = nullptr;
+    QString m_programFolder;
+    QString m_fallbackFolder;
+    bool m_initialised = false;
+    std::shared_ptr<LoginDialogHost> m_host;
+    std::shared_ptr<SignInRun> m_run;
+};

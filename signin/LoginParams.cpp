@@ -1,0 +1,3 @@
+#include "LoginParams.h"
+
+LoginParams g_loginParams;

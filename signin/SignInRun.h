@@ -1,0 +1,41 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class SignInHost;
+
+// One started login, shared by the dialog and its worker; whichever ends last
+// frees it. The dialog cancels it when it ends first: from then on the worker
+// neither calls the host nor writes the start address.
+class SignInRun final
+{
+public:
+    SignInRun(char *startUrl, std::shared_ptr<SignInHost> host, std::string company, std::string account,
+              std::string password);
+
+    void cancel();
+    bool isCancelled() const { return m_cancelled.load(); }
+
+    // Service address for this run; empty means the proxy's default.
+    std::string endpoint;
+    // Receive limit in seconds for this run; 0 keeps the proxy's own.
+    int receiveTimeLimit = 0;
+
+private:
+    friend void LoginThreadProc(std::shared_ptr<SignInRun> run);
+
+    std::mutex m_mutex; // orders cancel() against writing the start address
+    std::atomic<bool> m_cancelled{false};
+    char *m_startUrl;
+    std::shared_ptr<SignInHost> m_host;
+    std::string m_company;
+    std::string m_account;
+    std::string m_password;
+};
+
+// The sign-in worker: one service call, its answer turned into a start address
+// or a message, then the in-flight guard released. Exit code 0 on every path.
+void LoginThreadProc(std::shared_ptr<SignInRun> run);

@@ -1,0 +1,454 @@
+#include "CLogin.h"
+#include "GbkText.h"
+#include "LoginParams.h"
+#include "LoopbackPeer.h"
+#include "MyOPCStatic.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QEnterEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace {
+
+// Collects the addresses the dialog asks the desktop to open.
+class UrlCatcher final : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+// The worker's boxes run their own event loop, so a test can only meet them
+// from inside it: a timer notes what the box shows and closes it.
+class BoxCloser final : public QObject
+{
+public:
+    BoxCloser()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            ++count;
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            parent = box->parentWidget();
+            buttons = box->standardButtons();
+            guardTakenWhileShown = g_loginParams.inFlight.isTaken();
+            box->button(QMessageBox::Ok)->click();
+        });
+        m_timer.start(20);
+    }
+
+    int count = 0;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget *parent = nullptr;
+    QMessageBox::StandardButtons buttons;
+    bool guardTakenWhileShown = false;
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+class TestLogin final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void answerTable_data();
+    void answerTable();
+    void successClosesWithStampedAddress();
+    void requestCarriesTypedTexts();
+    void enterStartsOneLogin();
+    void secondCommandWhileInFlightSendsNothing();
+    void refusedCheckThenValidLogin();
+    void checksShowPrompts_data();
+    void checksShowPrompts();
+    void quitWhileServiceNeverAnswers();
+    void escapeAndQuitCancel();
+    void savedSignInFillsTheFields();
+    void withoutSavedSignInNothingHasFocus();
+    void loginSavesTheSignIn_data();
+    void loginSavesTheSignIn();
+    void focusAndHoverPrompts();
+    void helpButtonsOpenSitePages_data();
+    void helpButtonsOpenSitePages();
+    void controlsAtTemplatePositions();
+    void paintsWithoutPicture();
+
+private:
+    std::unique_ptr<CLogin> makeDialog();
+    void typeCredentials(CLogin &dialog, const QString &account, const QString &password);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    char m_startUrl[500] = {};
+};
+
+void TestLogin::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    std::memset(m_startUrl, 0, sizeof m_startUrl);
+}
+
+void TestLogin::cleanup()
+{
+    // Every path of the worker frees the guard, also after the dialog is gone.
+    QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
+    qunsetenv("KELUMO_LOGIN_ENDPOINT");
+}
+
+std::unique_ptr<CLogin> TestLogin::makeDialog()
+{
+    auto dialog = std::make_unique<CLogin>();
+    dialog->SetProgramFolder(m_folder->path() + "/");
+    dialog->SetStartUrlBuffer(m_startUrl);
+    dialog->show();
+    return dialog;
+}
+
+void TestLogin::typeCredentials(CLogin &dialog, const QString &account, const QString &password)
+{
+    dialog.findChild<QLineEdit *>("account")->setText(account);
+    dialog.findChild<QLineEdit *>("password")->setText(password);
+}
+
+void TestLogin::answerTable_data()
+{
+    QTest::addColumn<std::string>("reply");
+    QTest::addColumn<QString>("message");
+
+    auto answer = [](const std::string &text) { return LoopbackPeer::httpReply(200, LoopbackPeer::answer(text)); };
+    QTest::newRow("no ver") << answer("http://h/?lang=cn") << "版本错误";
+    // The date comes back as GBK bytes carried one per character.
+    QTest::newRow("expired") << answer("-12026\xc3\x84\xc3\xaa") << "您的帐号已于2026年过期，请与客服联系！";
+    QTest::newRow("terminal not allowed") << answer("-4") << "本帐号不允许通过终端方式登陆，请与客服联系！";
+    QTest::newRow("other minus code") << answer("-3") << "";
+    QTest::newRow("wrong credentials") << answer("0") << "未通过服务器验证，请检查帐号、密码！";
+    QTest::newRow("anything else") << answer("Hello") << "登录错误！";
+    QTest::newRow("empty answer") << answer("") << "登录错误！";
+    QTest::newRow("service fault")
+        << LoopbackPeer::httpReply(500, LoopbackPeer::fault12("soap12:Receiver", "down"))
+        << "尝试连接服务器超时，请与客服联系！";
+    QTest::newRow("not found") << LoopbackPeer::httpReply(404, "nope", "text/html")
+                               << "尝试连接服务器超时，请与客服联系！";
+}
+
+void TestLogin::answerTable()
+{
+    QFETCH(std::string, reply);
+    QFETCH(QString, message);
+
+    LoopbackPeer peer(reply);
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "demo", "demo123");
+    BoxCloser closer;
+    dialog->OnLogin();
+
+    QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 10000);
+    QCOMPARE(closer.title, QString("信息提示"));
+    QCOMPARE(closer.text, message);
+    QCOMPARE(closer.icon, QMessageBox::Warning);
+    QCOMPARE(closer.parent, dialog.get());
+    QCOMPARE(closer.buttons, QMessageBox::Ok);
+    // The worker waits for the box: the login is still in flight while it shows.
+    QVERIFY(closer.guardTakenWhileShown);
+
+    QTRY_VERIFY(!g_loginParams.inFlight.isTaken());
+    QCOMPARE(closer.count, 1);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->result(), 0);
+}
+
+void TestLogin::successClosesWithStampedAddress()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/start?ver=100&amp;lang=cn")));
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    QSignalSpy finished(dialog.get(), &QDialog::finished);
+    typeCredentials(*dialog, "demo", "demo123");
+    dialog->OnLogin();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+    QCOMPARE(finished.front().front().toInt(), 1);
+    QCOMPARE(std::string(m_startUrl), "http://h/start?ver=430"s);
+    QVERIFY(!dialog->isVisible());
+}
+
+void TestLogin::requestCarriesTypedTexts()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "张三", "p&w<d>");
+    dialog->OnLogin();
+    QTRY_COMPARE(dialog->result(), 1);
+    const std::string request = peer.requests().at(0);
+    QVERIFY(request.find("<ns1:EntName></ns1:EntName>"
+                         "<ns1:strLoginId>\xc3\x95\xc3\x85\xc3\x88\xc3\xbd</ns1:strLoginId>"
+                         "<ns1:strPwd>p&amp;w&lt;d&gt;</ns1:strPwd>") != std::string::npos);
+    QCOMPARE(g_loginParams.account, utf8ToGbk("张三"));
+    QCOMPARE(g_loginParams.company, ""s);
+}
+
+void TestLogin::enterStartsOneLogin()
+{
+    LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "demo", "demo123");
+    // With no control focused, the press and the release both reach the dialog.
+    dialog->setFocus();
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    QTest::keyClick(dialog.get(), Qt::Key_Enter);
+    QTRY_COMPARE(peer.connectionCount(), 1);
+    QTest::qWait(200);
+    QCOMPARE(peer.connectionCount(), 1);
+    dialog->done(CLogin::IDCANCEL);
+}
+
+void TestLogin::secondCommandWhileInFlightSendsNothing()
+{
+    LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "demo", "demo123");
+    auto *loginButton = dialog->findChild<QAbstractButton *>("login");
+    loginButton->click();
+    loginButton->click();
+    dialog->OnLogin();
+    QTRY_COMPARE(peer.connectionCount(), 1);
+    QTest::qWait(200);
+    QCOMPARE(peer.connectionCount(), 1);
+    dialog->done(CLogin::IDCANCEL);
+}
+
+void TestLogin::refusedCheckThenValidLogin()
+{
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "", "demo123");
+    dialog->OnLogin();
+    QVERIFY(!g_loginParams.inFlight.isTaken());
+    QCOMPARE(peer.connectionCount(), 0);
+    typeCredentials(*dialog, "demo", "demo123");
+    dialog->OnLogin();
+    QTRY_COMPARE(dialog->result(), 1);
+    QCOMPARE(peer.connectionCount(), 1);
+}
+
+void TestLogin::checksShowPrompts_data()
+{
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("empty account") << "" << "pw" << "账号名长度0~20字符！";
+    QTest::newRow("eleven Chinese characters") << "一二三四五六七八九十一" << "pw" << "账号名长度0~20字符！";
+    QTest::newRow("password of 19") << "demo" << QString(19, 'p') << "密码长度0~18字符！";
+}
+
+void TestLogin::checksShowPrompts()
+{
+    QFETCH(QString, account);
+    QFETCH(QString, password);
+    QFETCH(QString, prompt);
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, account, password);
+    dialog->OnLogin();
+    QCOMPARE(dialog->findChild<MyOPCStatic *>("tip")->text(), prompt);
+    QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == dialog.get());
+    // A refused check saves nothing.
+    QVERIFY(!QFile::exists(m_folder->filePath("data.dat")));
+}
+
+void TestLogin::quitWhileServiceNeverAnswers()
+{
+    auto peer = std::make_unique<LoopbackPeer>(std::string(), LoopbackPeer::Behaviour::NeverAnswer);
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer->endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "demo", "demo123");
+    dialog->OnLogin();
+    QTRY_COMPARE(peer->connectionCount(), 1);
+    QElapsedTimer timer;
+    timer.start();
+    dialog->findChild<QAbstractButton *>("quit")->click();
+    QCOMPARE(dialog->result(), int(CLogin::IDCANCEL));
+    dialog.reset();
+    QVERIFY(timer.elapsed() < 1000);
+    // When the service finally goes away the worker ends without a word.
+    peer.reset();
+    QTRY_VERIFY(!g_loginParams.inFlight.isTaken());
+    QTest::qWait(100);
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(std::string(m_startUrl), ""s);
+}
+
+void TestLogin::escapeAndQuitCancel()
+{
+    auto dialog = makeDialog();
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    QCOMPARE(dialog->result(), int(CLogin::IDCANCEL));
+    auto second = makeDialog();
+    second->findChild<QAbstractButton *>("quit")->click();
+    QCOMPARE(second->result(), int(CLogin::IDCANCEL));
+    auto third = makeDialog();
+    third->close();
+    QCOMPARE(third->result(), int(CLogin::IDCANCEL));
+}
+
+void TestLogin::savedSignInFillsTheFields()
+{
+    QFile file(m_folder->filePath("data.dat"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(utf8ToGbk("张三") + "\r\n" + utf8ToGbk("密码")));
+    file.close();
+    auto dialog = makeDialog();
+    QCOMPARE(dialog->findChild<QLineEdit *>("account")->text(), QString("张三"));
+    QCOMPARE(dialog->findChild<QLineEdit *>("password")->text(), QString("密码"));
+    QVERIFY(dialog->findChild<QCheckBox *>("remember")->isChecked());
+    QCOMPARE(dialog->focusWidget(), dialog->findChild<QWidget *>("login"));
+    QCOMPARE(dialog->findChild<QLineEdit *>("password")->echoMode(), QLineEdit::Password);
+}
+
+void TestLogin::withoutSavedSignInNothingHasFocus()
+{
+    auto dialog = makeDialog();
+    QVERIFY(dialog->findChild<QLineEdit *>("account")->text().isEmpty());
+    QVERIFY(!dialog->findChild<QCheckBox *>("remember")->isChecked());
+    QVERIFY(!dialog->focusWidget() || dialog->focusWidget() == dialog.get());
+    // Enter then runs the login command, which refuses the empty account.
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    QCOMPARE(dialog->findChild<MyOPCStatic *>("tip")->text(), QString("账号名长度0~20字符！"));
+}
+
+void TestLogin::loginSavesTheSignIn_data()
+{
+    QTest::addColumn<bool>("remember");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ticked") << true << QByteArray("demo\r\ndemo123");
+    QTest::newRow("unticked") << false << QByteArray();
+}
+
+void TestLogin::loginSavesTheSignIn()
+{
+    QFETCH(bool, remember);
+    QFETCH(QByteArray, bytes);
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "demo", "demo123");
+    dialog->findChild<QCheckBox *>("remember")->setChecked(remember);
+    BoxCloser closer;
+    dialog->OnLogin();
+    // Saved when the login starts, before the service has answered.
+    QFile file(m_folder->filePath("data.dat"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), bytes);
+    QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 10000);
+}
+
+void TestLogin::focusAndHoverPrompts()
+{
+    auto dialog = makeDialog();
+    auto *tip = dialog->findChild<MyOPCStatic *>("tip");
+    QCOMPARE(tip->text(), QString("请输入账号"));
+    QApplication::setActiveWindow(dialog.get());
+    dialog->findChild<QLineEdit *>("account")->setFocus();
+    QTRY_COMPARE(tip->text(), QString("请输入帐号信息！"));
+    dialog->findChild<QLineEdit *>("password")->setFocus();
+    QTRY_COMPARE(tip->text(), QString("请输入账号密码！"));
+    dialog->findChild<QWidget *>("remember")->setFocus();
+    QTRY_COMPARE(tip->text(), QString("欢迎使用Kelumo大数据"));
+
+    auto *login = dialog->findChild<QWidget *>("login");
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(login, &enter);
+    QCOMPARE(tip->text(), QString("点击登录咨询信息中心"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(login, &leave);
+    QCOMPARE(tip->text(), QString("欢迎使用Kelumo大数据"));
+}
+
+void TestLogin::helpButtonsOpenSitePages_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("forgotten password") << "forgotPassword" << "http://127.0.0.1:9/getpwd";
+    QTest::newRow("cannot log in") << "cannotLogin" << "http://127.0.0.1:9/services";
+    QTest::newRow("contact") << "contactService" << "http://127.0.0.1:9/contact_us";
+}
+
+void TestLogin::helpButtonsOpenSitePages()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, url);
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "open");
+    qputenv("KELUMO_SITE", "http://127.0.0.1:9/");
+    auto dialog = makeDialog();
+    dialog->findChild<QPushButton *>(button)->click();
+    qunsetenv("KELUMO_SITE");
+    QDesktopServices::unsetUrlHandler("http");
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl(url)});
+    QVERIFY(dialog->isVisible());
+}
+
+void TestLogin::controlsAtTemplatePositions()
+{
+    auto dialog = makeDialog();
+    QCOMPARE(dialog->size(), QSize(609, 278));
+    QVERIFY(dialog->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(dialog->findChild<QWidget *>("login")->geometry(), QRect(517, 200, 78, 26));
+    QCOMPARE(dialog->findChild<QWidget *>("account")->geometry(), QRect(57, 201, 135, 24));
+    QCOMPARE(dialog->findChild<QWidget *>("password")->geometry(), QRect(252, 201, 133, 24));
+    QCOMPARE(dialog->findChild<QWidget *>("quit")->geometry(), QRect(579, 10, 15, 16));
+    QVERIFY(!dialog->findChild<QWidget *>("company")->isVisible());
+    // Tab goes through the visible controls in the template's order.
+    QStringList order;
+    QWidget *w = dialog->findChild<QWidget *>("login");
+    for (int i = 0; i < 8; ++i) {
+        order << w->objectName();
+        w = w->nextInFocusChain();
+        while (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w == dialog.get())
+            w = w->nextInFocusChain();
+    }
+    QCOMPARE(order, (QStringList{"login", "account", "password", "quit", "forgotPassword", "cannotLogin",
+                                 "contactService", "remember"}));
+}
+
+void TestLogin::paintsWithoutPicture()
+{
+    auto dialog = makeDialog();
+    const QImage image = dialog->grab().toImage();
+    QCOMPARE(image.size(), QSize(609, 278));
+    // Not left blank: the fallback field is dark blue.
+    const QColor corner = image.pixelColor(100, 150);
+    QVERIFY(corner.blue() > corner.red());
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,155 @@
+#include "GbkText.h"
+#include "SignInRules.h"
+
+#include <QTest>
+
+#include <string>
+
+using namespace std::string_literals;
+using signin::CheckResult;
+
+Q_DECLARE_METATYPE(CheckResult)
+
+class TestSignInRules final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void checks_data();
+    void checks();
+    void answers_data();
+    void answers();
+    void stamping_data();
+    void stamping();
+    void expiryDateCutAtWholeCharacter();
+    void companyCutAtWholeCharacter();
+};
+
+void TestSignInRules::checks_data()
+{
+    QTest::addColumn<std::string>("account");
+    QTest::addColumn<std::string>("password");
+    QTest::addColumn<CheckResult>("result");
+
+    QTest::newRow("ordinary") << "demo"s << "demo123"s << CheckResult::Accepted;
+    QTest::newRow("account of 20 bytes") << std::string(20, 'a') << "p"s << CheckResult::Accepted;
+    QTest::newRow("account of 21 bytes") << std::string(21, 'a') << "p"s << CheckResult::AccountLength;
+    QTest::newRow("ten Chinese characters") << utf8ToGbk("一二三四五六七八九十") << "p"s << CheckResult::Accepted;
+    QTest::newRow("ten and a half") << utf8ToGbk("一二三四五六七八九十a") << "p"s << CheckResult::AccountLength;
+    QTest::newRow("empty account") << ""s << "p"s << CheckResult::AccountLength;
+    QTest::newRow("password of 18 bytes") << "a"s << std::string(18, 'p') << CheckResult::Accepted;
+    QTest::newRow("password of 19 bytes") << "a"s << std::string(19, 'p') << CheckResult::PasswordLength;
+    QTest::newRow("empty password") << "a"s << ""s << CheckResult::PasswordLength;
+    QTest::newRow("both wrong: account first") << ""s << ""s << CheckResult::AccountLength;
+}
+
+void TestSignInRules::checks()
+{
+    QFETCH(std::string, account);
+    QFETCH(std::string, password);
+    QFETCH(CheckResult, result);
+    QCOMPARE(signin::checkCredentials(account, password), result);
+}
+
+void TestSignInRules::answers_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<std::string>("answer");
+    QTest::addColumn<bool>("isAddress");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("address") << true << "http://h/?ver=1"s << true << QString();
+    QTest::newRow("wrong credentials") << true << "0"s << false << "未通过服务器验证，请检查帐号、密码！";
+    QTest::newRow("expired with date") << true << "-1"s + utf8ToGbk("2026年1月31日") << false
+                                       << "您的帐号已于2026年1月31日过期，请与客服联系！";
+    QTest::newRow("expired without date") << true << "-1"s << false << "您的帐号已于过期，请与客服联系！";
+    QTest::newRow("not through this client") << true << "-4"s << false
+                                              << "本帐号不允许通过终端方式登陆，请与客服联系！";
+    QTest::newRow("other minus code") << true << "-3"s << false << QString();
+    QTest::newRow("lone minus") << true << "-"s << false << QString();
+    QTest::newRow("empty answer") << true << ""s << false << "登录错误！";
+    QTest::newRow("no result string") << false << ""s << false << "登录错误！";
+    QTest::newRow("capital H") << true << "Http://h/?ver=1"s << false << "登录错误！";
+    QTest::newRow("leading space") << true << " http://h/?ver=1"s << false << "登录错误！";
+    QTest::newRow("other text") << true << "Hello"s << false << "登录错误！";
+}
+
+void TestSignInRules::answers()
+{
+    QFETCH(bool, present);
+    QFETCH(std::string, answer);
+    QFETCH(bool, isAddress);
+    QFETCH(QString, message);
+
+    const signin::AnswerOutcome outcome = signin::interpretAnswer(present ? &answer : nullptr);
+    QCOMPARE(outcome.isAddress, isAddress);
+    QCOMPARE(QString::fromStdString(gbkToUtf8(outcome.message)), message);
+    QVERIFY(outcome.message.size() < signin::messageSize);
+}
+
+void TestSignInRules::stamping_data()
+{
+    QTest::addColumn<std::string>("answer");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<std::string>("stored");
+
+    QTest::newRow("value and more parameters") << "http://p.example/index?ver=100&lang=cn"s << true
+                                               << "http://p.example/index?ver=430"s;
+    QTest::newRow("empty value at the end") << "http://p/?ver="s << true << "http://p/?ver=430"s;
+    QTest::newRow("ver ends the text") << "http://p/ver"s << true << "http://p/ver"s;
+    QTest::newRow("ver in the host name") << "http://server.p/?ver=1"s << true << "http://server.430"s;
+    QTest::newRow("no ver") << "http://p/?lang=cn"s << false << "http://p/?lang=cn"s;
+    QTest::newRow("case matters") << "http://p/?VER=1"s << false << "http://p/?VER=1"s;
+    // 0x81 0x76 is one GBK character whose second byte is 'v'.
+    QTest::newRow("never inside a character") << "http://p/\x81ver"s << false << "http://p/\x81ver"s;
+    QTest::newRow("after a whole character") << "http://\xd5\xc5ver=1"s << true << "http://\xd5\xc5ver=430"s;
+    QTest::newRow("too long: cut to the buffer") << "http://p/?a=" + std::string(600, 'x') << false
+                                                 << "http://p/?a=" + std::string(499 - 12, 'x');
+    QTest::newRow("digits that would not fit are left out")
+        << "http://p/" + std::string(484, 'x') + "?ver=12"s << true
+        << "http://p/" + std::string(484, 'x') + "?ver=1";
+    QTest::newRow("digits that just fit") << "http://p/" + std::string(482, 'x') + "?ver=12"s << true
+                                          << "http://p/" + std::string(482, 'x') + "?ver=430";
+    QTest::newRow("NUL ends the answer") << "http://p/?ver=1\0tail"s << true << "http://p/?ver=430"s;
+}
+
+void TestSignInRules::stamping()
+{
+    QFETCH(std::string, answer);
+    QFETCH(bool, found);
+    QFETCH(std::string, stored);
+
+    char buffer[signin::startUrlSize + 8];
+    std::memset(buffer, '#', sizeof buffer);
+    QCOMPARE(signin::storeStartAddress(answer, buffer, signin::startUrlSize), found);
+    QCOMPARE(std::string(buffer), stored);
+    // Nothing beyond the buffer is touched.
+    for (std::size_t i = signin::startUrlSize; i < sizeof buffer; ++i)
+        QCOMPARE(buffer[i], '#');
+}
+
+void TestSignInRules::expiryDateCutAtWholeCharacter()
+{
+    // One ASCII byte first, so that a cut by bytes would split a character.
+    std::string years;
+    for (int i = 0; i < 40; ++i)
+        years += "年";
+    const std::string date = "x" + utf8ToGbk(years);
+    const std::string message = signin::expiryMessage(date);
+    QVERIFY(message.size() <= signin::messageSize - 1);
+    const QString text = QString::fromStdString(gbkToUtf8(message));
+    QVERIFY(text.startsWith("您的帐号已于x年"));
+    QVERIFY(text.endsWith("年过期，请与客服联系！"));
+    QVERIFY(!text.contains('?'));
+}
+
+void TestSignInRules::companyCutAtWholeCharacter()
+{
+    QCOMPARE(signin::cutCompany(std::string(25, 'c')), std::string(19, 'c'));
+    const std::string chinese = utf8ToGbk("一二三四五六七八九十");
+    QCOMPARE(signin::cutCompany(chinese), chinese.substr(0, 18));
+    QCOMPARE(signin::cutCompany(""), ""s);
+}
+
+QTEST_APPLESS_MAIN(TestSignInRules)
+#include "tst_signinrules.moc"

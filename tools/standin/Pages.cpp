@@ -1,0 +1,149 @@
+#include "Pages.h"
+
+#include "StandinText.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+namespace standin {
+
+namespace {
+
+constexpr std::string_view kStyle = R"css(
+body { margin: 0; font-family: "Microsoft YaHei", "PingFang SC", "Noto Sans CJK SC", sans-serif;
+       background: #f4f6f9; color: #222; }
+header { background: #1f5fa8; color: #fff; padding: 12px 24px; font-size: 18px; font-weight: bold; }
+main { max-width: 720px; margin: 24px auto; background: #fff; padding: 24px 32px;
+       border-radius: 6px; box-shadow: 0 1px 4px rgba(0, 0, 0, 0.12); }
+h1 { font-size: 22px; margin-top: 0; }
+a { color: #1f5fa8; }
+ul { line-height: 2; }
+button { padding: 6px 16px; font-size: 14px; }
+.meta { color: #666; }
+)css";
+
+std::string page(std::string_view title, std::string_view content)
+{
+    std::string out;
+    out += "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
+    out += htmlEscape(title);
+    out += "</title>\n<style>";
+    out += kStyle;
+    out += "</style>\n</head>\n<body>\n<header>Kelumo大数据</header>\n<main>\n";
+    out += content;
+    out += "</main>\n</body>\n</html>\n";
+    return out;
+}
+
+std::string_view statusText(int status)
+{
+    switch (status) {
+    case 400: return "请求有误";
+    case 404: return "页面不存在";
+    case 405: return "不支持的请求方式";
+    case 413: return "请求内容过大";
+    case 500: return "服务器内部错误";
+    default: return "出错了";
+    }
+}
+
+// A small fixed generator, so the report is the same on every machine.
+struct Lcg {
+    std::uint32_t state;
+    std::uint32_t next(std::uint32_t bound)
+    {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    }
+};
+
+std::string buildReport()
+{
+    static constexpr std::array<std::string_view, 7> regions{"华北", "华东", "华南", "华中", "西南", "西北", "东北"};
+    static constexpr std::array<std::string_view, 5> products{"数据服务", "存储套餐", "分析报表", "接口调用",
+                                                              "咨询服务"};
+    static constexpr std::array<int, 12> monthDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    constexpr int rows = 1900;
+
+    std::string out = "序号,日期,地区,产品,数量,单价(元),金额(元)\r\n";
+    out.reserve(110 * 1024);
+    Lcg random{20240101u};
+    char line[160];
+    for (int i = 0; i < rows; ++i) {
+        int day = i % 366;
+        int month = 0;
+        while (day >= monthDays[month])
+            day -= monthDays[month++];
+        const std::string_view region = regions[random.next(regions.size())];
+        const std::string_view product = products[random.next(products.size())];
+        const unsigned quantity = 1 + random.next(500);
+        const unsigned priceCents = 1000 + random.next(99000);
+        const unsigned long long amountCents = 1ull * quantity * priceCents;
+        std::snprintf(line, sizeof line, "%d,2024-%02d-%02d,%.*s,%.*s,%u,%u.%02u,%llu.%02llu\r\n", i + 1, month + 1,
+                      day + 1, static_cast<int>(region.size()), region.data(), static_cast<int>(product.size()),
+                      product.data(), quantity, priceCents / 100, priceCents % 100, amountCents / 100,
+                      amountCents % 100);
+        out += line;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string startPage(std::string_view user, std::string_view ver, std::string_view lang)
+{
+    std::string content;
+    content += "<h1>欢迎, <span id=\"user\">" + htmlEscape(user) + "</span></h1>\n";
+    content += "<p class=\"meta\">客户端版本: <span id=\"ver\">" + htmlEscape(ver) +
+               "</span> &nbsp; 语言: <span id=\"lang\">" + htmlEscape(lang) + "</span></p>\n";
+    content += R"html(<ul>
+<li><a id="second" href="/second">第二页</a></li>
+<li><a id="missing" href="/no-such-page">不存在的页面</a></li>
+<li><a id="download" href="/export.csv">下载报表 (CSV)</a></li>
+<li><a id="newwindow" href="/second" target="_blank">在新窗口打开第二页</a></li>
+</ul>
+<p><button id="alert" type="button" onclick="alert('提示')">弹出提示</button></p>
+)html";
+    return page("Kelumo大数据 - 首页", content);
+}
+
+std::string secondPage()
+{
+    return page("第二页", "<h1>第二页</h1>\n<p>这是第二个页面。</p>\n"
+                          "<p><a id=\"back\" href=\"/start\">返回首页</a></p>\n");
+}
+
+std::optional<std::string> helpPage(std::string_view path)
+{
+    if (path == "/getpwd")
+        return page("找回密码", "<h1>找回密码</h1>\n"
+                                "<p>忘记密码时, 请联系贵单位的系统管理员重置密码; "
+                                "管理员也忘记时, 请联系客服并提供单位名称和账号。</p>\n");
+    if (path == "/services")
+        return page("无法登录", "<h1>无法登录</h1>\n<ul>\n"
+                                "<li>请确认账号和密码输入正确, 注意大小写。</li>\n"
+                                "<li>请确认网络连接正常, 代理设置正确。</li>\n"
+                                "<li>账号已到期时, 请联系客服续费。</li>\n"
+                                "<li>账号已在其他电脑登录时, 请先在那台电脑退出。</li>\n</ul>\n");
+    if (path == "/contact_us")
+        return page("联系客服", "<h1>联系客服</h1>\n"
+                                "<p>客服电话: 400-000-0000 (工作日 9:00-18:00)</p>\n"
+                                "<p>电子邮件: support@example.com</p>\n");
+    return std::nullopt;
+}
+
+std::string errorPage(int status, std::string_view path)
+{
+    const std::string title = std::to_string(status) + " " + std::string(statusText(status));
+    return page(title, "<h1>" + htmlEscape(title) + "</h1>\n<p>地址: <code>" + htmlEscape(path) +
+                           "</code></p>\n<p><a href=\"/start\">返回首页</a></p>\n");
+}
+
+const std::string &reportCsv()
+{
+    static const std::string report = buildReport();
+    return report;
+}
+
+} // namespace standin

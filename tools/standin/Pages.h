@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace standin {
+
+// The platform's web pages the client opens after signing in. Element ids
+// (user, ver, second, missing, download, newwindow, alert) are stable so
+// client tests can find them.
+std::string startPage(std::string_view user, std::string_view ver, std::string_view lang);
+std::string secondPage();
+
+// The help pages linked from the sign-in dialog: /getpwd, /services,
+// /contact_us. nullopt for any other path.
+std::optional<std::string> helpPage(std::string_view path);
+
+// Body for an error status on an ordinary page (404 and the like).
+std::string errorPage(int status, std::string_view path);
+
+// About 100 KB of made-up sales figures, the same bytes on every call and
+// every run, for trying downloads.
+const std::string &reportCsv();
+
+} // namespace standin
