@@ -8,6 +8,7 @@
 #include "SignInFile.h"
 #include "SignInRules.h"
 #include "SignInRun.h"
+#include "Trace.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -257,6 +258,7 @@ void CLogin::OnLogin()
         return;
     }
     m_run = std::move(run);
+    emit loginStarted();
 
     SaveSignIn(account, password, m_checkRemember->isChecked());
 }
@@ -297,6 +299,7 @@ void CLogin::reject()
 
 void CLogin::prompt(const char *utf8)
 {
+    trace("prompt", utf8);
     m_tip->SetText(utf8ToGbk(utf8).c_str());
 }
 
@@ -328,6 +331,10 @@ void CLogin::paintEvent(QPaintEvent *)
     // A thin edge around the borderless window.
     painter.setPen(QColor(0, 0, 0, 140));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (!m_painted) {
+        m_painted = true;
+        emit firstPainted();
+    }
 }
 
 void CLogin::keyPressEvent(QKeyEvent *event)

@@ -49,6 +49,12 @@ public:
 
     static const char *defaultPrompt();
 
+signals:
+    // Once, when the dialog has painted itself for the first time.
+    void firstPainted();
+    // A login passed the checks and its worker started.
+    void loginStarted();
+
 protected:
     virtual bool OnInitDialog();
     void showEvent(QShowEvent *event) override;
@@ -81,6 +87,7 @@ private:
     QString m_programFolder;
     QString m_fallbackFolder;
     bool m_initialised = false;
+    bool m_painted = false;
     std::shared_ptr<LoginDialogHost> m_host;
     std::shared_ptr<SignInRun> m_run;
 };

@@ -3,6 +3,7 @@
 #include "CLogin.h"
 #include "GbkText.h"
 #include "SignInRules.h"
+#include "Trace.h"
 
 #include <QMessageBox>
 #include <QPointer>
@@ -30,6 +31,7 @@ void LoginDialogHost::showMessage(const std::string &gbkText)
         m_dialog,
         [self = shared_from_this(), dialog = QPointer<CLogin>(m_dialog), text = gbkText] {
             if (dialog) {
+                trace("message", gbkToUtf8(text));
                 QMessageBox box(QMessageBox::Warning, QString::fromUtf8(signin::messageCaption),
                                 QString::fromStdString(gbkToUtf8(text)), QMessageBox::Ok, dialog);
                 box.setObjectName(QStringLiteral("signInMessage"));
