@@ -166,7 +166,7 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
         }
     });
     server.set_logger([](const httplib::Request &req, const httplib::Response &res) {
-        std::string line = timestamp() + " " + req.method + " " + req.path + " " + std::to_string(res.status);
+        std::string line = timestamp() + " " + req.method + " " + req.target + " " + std::to_string(res.status);
         if (!t_logNote.empty())
             line += " " + t_logNote;
         t_logNote.clear();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The standard command line: one file name opens that file as the document;
+// options (and everything after --webEngineArgs, which is the engine's) are
+// not files.
+struct CommandLine
+{
+    QString fileToOpen;
+
+    static CommandLine parse(const QStringList &arguments);
+};

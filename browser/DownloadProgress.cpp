@@ -1,0 +1,106 @@
+#include "DownloadProgress.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
+
+namespace {
+
+QString sizeText(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+} // namespace
+
+DownloadProgress::DownloadProgress(QWebEngineDownloadRequest *download, const QString &filePath, QWidget *owner)
+    : QWidget(owner, Qt::Tool),
+      m_download(download),
+      m_filePath(filePath),
+      m_status(new QLabel(this)),
+      m_bar(new QProgressBar(this)),
+      m_button(new QPushButton(QStringLiteral("取消"), this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    // A download left running must not keep the program alive.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setWindowTitle(QStringLiteral("下载 - Kelumo大数据"));
+    setFixedWidth(380);
+
+    auto *name = new QLabel(this);
+    name->setText(name->fontMetrics().elidedText(QFileInfo(filePath).fileName(), Qt::ElideMiddle, 340));
+    name->setToolTip(filePath);
+    QFont bold = name->font();
+    bold.setBold(true);
+    name->setFont(bold);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_button);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(name);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_status);
+    layout->addLayout(buttons);
+
+    connect(m_button, &QPushButton::clicked, this, &QWidget::close);
+    connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this] { updateProgress(); });
+    connect(download, &QWebEngineDownloadRequest::totalBytesChanged, this, [this] { updateProgress(); });
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this] { finish(); });
+    updateProgress();
+    if (download->isFinished())
+        finish();
+}
+
+void DownloadProgress::updateProgress()
+{
+    if (!m_download || m_download->isFinished())
+        return;
+    const qint64 received = m_download->receivedBytes();
+    const qint64 total = m_download->totalBytes();
+    if (total > 0) {
+        // Percent keeps the bar's range inside int for any file size.
+        m_bar->setRange(0, 100);
+        m_bar->setValue(static_cast<int>(received * 100 / total));
+        m_status->setText(QStringLiteral("正在下载：%1 / %2").arg(sizeText(received), sizeText(total)));
+    } else {
+        m_bar->setRange(0, 0); // size unknown: a busy bar
+        m_status->setText(QStringLiteral("正在下载：%1").arg(sizeText(received)));
+    }
+}
+
+void DownloadProgress::finish()
+{
+    if (!m_download || !m_download->isFinished())
+        return;
+    m_bar->setRange(0, 100);
+    switch (m_download->state()) {
+    case QWebEngineDownloadRequest::DownloadCompleted:
+        m_bar->setValue(100);
+        m_status->setText(QStringLiteral("下载完成，已保存到 %1").arg(QFileInfo(m_filePath).absolutePath()));
+        break;
+    case QWebEngineDownloadRequest::DownloadCancelled:
+        m_status->setText(QStringLiteral("下载已取消"));
+        break;
+    default:
+        // The engine's reason text is not for users; the outcome is what counts.
+        m_status->setText(QStringLiteral("下载失败，请稍后重试"));
+        break;
+    }
+    m_status->setWordWrap(true);
+    m_button->setText(QStringLiteral("关闭"));
+    m_download = nullptr;
+}
+
+void DownloadProgress::closeEvent(QCloseEvent *event)
+{
+    if (m_download && !m_download->isFinished())
+        m_download->cancel();
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,48 @@
+#include "ErrorPagePolicy.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString errorPageName = QStringLiteral("error");
+
+bool isFile(const QString &path)
+{
+    return QFileInfo(path).isFile();
+}
+
+} // namespace
+
+QString findErrorPage(const QString &currentDir, const QString &programFolder)
+{
+    const QString inCurrent = QDir(currentDir).absoluteFilePath(errorPageName);
+    if (isFile(inCurrent))
+        return inCurrent;
+    // The program folder already ends in a separator; joined as it is, like
+    // every other file the program keeps beside itself.
+    const QString inProgramFolder = programFolder + errorPageName;
+    if (!programFolder.isEmpty() && isFile(inProgramFolder))
+        return inProgramFolder;
+    return {};
+}
+
+bool redirectsToErrorPage(QWebEngineLoadingInfo::LoadStatus status, bool loadIsErrorPage)
+{
+    return status == QWebEngineLoadingInfo::LoadFailedStatus && !loadIsErrorPage;
+}
+
+bool httpStatusFails(int status)
+{
+    return status >= 400 || status < 0;
+}
+
+QString fillErrorPage(const QString &page, const QString &startAddress)
+{
+    // toHtmlEscaped leaves the apostrophe alone; the page may quote with it.
+    QString escaped = startAddress.toHtmlEscaped();
+    escaped.replace(QLatin1Char('\''), QLatin1String("&#39;"));
+    QString filled = page;
+    filled.replace(QLatin1String("{{START_URL}}"), escaped);
+    return filled;
+}

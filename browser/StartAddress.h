@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+
+// The application's start-address buffer: the sign-in writes the address the
+// platform returned into it as GBK text, NUL-terminated.
+inline constexpr std::size_t startAddressBufferSize = 500;
+
+// The text in the buffer, up to its first NUL or its end; empty for no buffer.
+QString startAddressText(const char *buffer);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QTcpServer>
+#include <QUrl>
+
+class QTcpSocket;
+
+// An HTTP/1.1 responder on 127.0.0.1 for the browser tests: each path gets a
+// canned answer, anything else a 404; every connection closes after one answer.
+class TinyHttpServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // On `port`, or any free one.
+    bool start(quint16 port = 0);
+    // `headers` are whole lines, each ending in \r\n.
+    void setAnswer(const QByteArray &path, int status, const QByteArray &body,
+                   const QByteArray &headers = "Content-Type: text/html; charset=utf-8\r\n");
+    QUrl url(const QString &path) const;
+
+private:
+    struct Answer
+    {
+        int status;
+        QByteArray body;
+        QByteArray headers;
+    };
+
+    void answer(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    QHash<QByteArray, Answer> m_answers;
+};

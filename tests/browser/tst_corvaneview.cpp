@@ -1,0 +1,399 @@
+#include "BrowserWindow.h"
+#include "CCorvaneView.h"
+#include "DownloadManager.h"
+#include "StartAddress.h"
+#include "TinyHttpServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineProfile>
+
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// The offscreen screen the tests run on: a laptop's work area, not at the origin.
+const QRect testScreen(200, 50, 1366, 705);
+
+struct LoadEvent
+{
+    QWebEngineLoadingInfo::LoadStatus status;
+    QUrl url;
+};
+
+// Waits in a running event loop: the engine's browser side works on this
+// thread, and QTRY's sleeps between polls would slow every load to a crawl.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 10000)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        // Closed windows go, as they would in the program's own loop.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (done())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+QVariant evaluate(QWebEnginePage *page, const QString &script)
+{
+    auto result = std::make_shared<std::optional<QVariant>>();
+    page->runJavaScript(script, [result](const QVariant &value) { *result = value; });
+    waitUntil([&] { return result->has_value(); }, 5000);
+    return result->value_or(QVariant());
+}
+
+// A port on which nothing listens, as far as anyone can know.
+quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        return 0;
+    return probe.serverPort();
+}
+
+QMessageBox *messageBoxOf(QWidget *owner)
+{
+    const auto boxes = owner->findChildren<QMessageBox *>();
+    return boxes.isEmpty() ? nullptr : boxes.constFirst();
+}
+
+} // namespace
+
+class TestCorvaneView final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void initialUpdatePlacesFrameAndOpensStartAddress();
+    void notFoundShowsErrorPage();
+    void errorPageRetriesTheFailedAddress();
+    void noContentIsNotAnError();
+    void popupOpensInItsOwnWindow();
+    void downloadIsSavedToTheFolder();
+    void crashedPageIsReloadedOnYes();
+    void missingErrorPageEndsTheProgram();
+
+private:
+    void setStartAddress(const QUrl &url);
+    // Loads `url` and waits for its load to end with `status`.
+    void loadAndWait(const QUrl &url, QWebEngineLoadingInfo::LoadStatus status);
+    bool waitForLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const;
+    bool waitForErrorPage(qsizetype since) const;
+    bool sawLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const;
+
+    TinyHttpServer m_server;
+    QTemporaryDir m_currentDir;
+    QTemporaryDir m_programDir;
+    QTemporaryDir m_downloadDir;
+    QWebEngineProfile *m_profile = nullptr;
+    QMainWindow *m_frame = nullptr;
+    CCorvaneView *m_view = nullptr;
+    char m_startUrl[startAddressBufferSize] = {};
+    QList<LoadEvent> m_loads;
+    QList<bool> m_lastState; // canGoBack, canGoForward, loading
+    QByteArray m_downloadBytes;
+};
+
+void TestCorvaneView::initTestCase()
+{
+    QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), testScreen);
+
+    // An empty current directory, so the page beside the "program" is found.
+    QVERIFY(QDir::setCurrent(m_currentDir.path()));
+    QVERIFY(QFile::copy(QStringLiteral(KELUMO_ERROR_PAGE_SOURCE), m_programDir.filePath("error")));
+
+    m_downloadBytes.resize(300 * 1024);
+    for (qsizetype i = 0; i < m_downloadBytes.size(); ++i)
+        m_downloadBytes[i] = static_cast<char>((i * 7919) >> 3);
+    m_server.setAnswer("/ok", 200, "<title>ok</title><p>ok</p>");
+    m_server.setAnswer("/second", 200, "<title>second</title>");
+    m_server.setAnswer("/popup", 200, "<title>popup</title>");
+    m_server.setAnswer("/nocontent", 204, {}, {});
+    m_server.setAnswer("/report", 200, m_downloadBytes,
+                       "Content-Type: application/octet-stream\r\n"
+                       "Content-Disposition: attachment; filename=\"report.bin\"\r\n");
+    QVERIFY(m_server.start());
+
+    m_profile = new QWebEngineProfile(this); // off the record
+    m_frame = new QMainWindow;
+    m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', m_frame);
+    m_frame->setCentralWidget(m_view);
+    QCOMPARE(m_view->errorPage(), m_programDir.path() + "/error");
+    m_view->SetStartUrlBuffer(m_startUrl);
+    m_view->SetExitHook([](int) { QFAIL("the error page is there: nothing may end the program"); });
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) { m_loads.append({info.status(), info.url()}); });
+    connect(m_view, &CCorvaneView::navigationStateChanged, this,
+            [this](bool back, bool forward, bool loading) { m_lastState = {back, forward, loading}; });
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+}
+
+void TestCorvaneView::cleanupTestCase()
+{
+    // Pages before their profile.
+    delete m_frame;
+    delete m_profile;
+}
+
+void TestCorvaneView::setStartAddress(const QUrl &url)
+{
+    const QByteArray text = url.toEncoded();
+    QVERIFY(text.size() < qsizetype(sizeof m_startUrl));
+    std::memset(m_startUrl, 0, sizeof m_startUrl);
+    std::memcpy(m_startUrl, text.constData(), static_cast<std::size_t>(text.size()));
+}
+
+bool TestCorvaneView::sawLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const
+{
+    for (qsizetype i = since; i < m_loads.size(); ++i)
+        if (m_loads[i].status == status && m_loads[i].url == url)
+            return true;
+    return false;
+}
+
+void TestCorvaneView::loadAndWait(const QUrl &url, QWebEngineLoadingInfo::LoadStatus status)
+{
+    const qsizetype since = m_loads.size();
+    m_view->load(url);
+    QVERIFY2(waitForLoad(since, status, url), qPrintable(url.toString()));
+}
+
+bool TestCorvaneView::waitForLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const
+{
+    return waitUntil([&] { return sawLoad(since, status, url); });
+}
+
+bool TestCorvaneView::waitForErrorPage(qsizetype since) const
+{
+    return waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, QUrl::fromLocalFile(m_view->errorPage()))
+        && m_view->title() == QStringLiteral("Kelumo大数据");
+}
+
+void TestCorvaneView::initialUpdatePlacesFrameAndOpensStartAddress()
+{
+    const QUrl start = m_server.url("/ok?from=start&x=1");
+    m_frame->setGeometry(0, 0, 300, 200);
+    setStartAddress(start);
+    qsizetype since = m_loads.size();
+    m_view->OnInitialUpdate();
+
+    // Centred in the work area, which does not start at the origin.
+    QCOMPARE(m_frame->pos(), QPoint(383, 102));
+    QCOMPARE(m_frame->size(), QSize(1000, 600));
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, start));
+    QCOMPARE(m_view->title(), QStringLiteral("ok"));
+
+    // The buffer is read anew each time, never remembered.
+    setStartAddress(m_server.url("/second"));
+    since = m_loads.size();
+    m_view->OnInitialUpdate();
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/second")));
+    setStartAddress(start);
+
+    // The frame hears of history and loading: back, forward, loading.
+    QVERIFY(waitUntil([&] { return m_lastState == QList<bool>{true, false, false}; }));
+    m_view->OnGoBack();
+    QVERIFY(waitUntil([&] { return m_lastState == QList<bool>{false, true, false}; }));
+    QCOMPARE(m_view->url(), start);
+}
+
+void TestCorvaneView::notFoundShowsErrorPage()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    const qsizetype since = m_loads.size();
+    m_view->load(m_server.url("/missing"));
+    QVERIFY(waitForErrorPage(since));
+
+    QCOMPARE(evaluate(m_view->page(), "document.querySelector('meta[name=kelumo-page]').content").toString(),
+             QStringLiteral("error"));
+    // The way back is the start address, its & intact through the escaping.
+    QCOMPARE(evaluate(m_view->page(), "document.getElementById('home').getAttribute('href')").toString(),
+             m_server.url("/ok?from=start&x=1").toString());
+    QVERIFY(m_view->history()->canGoBack());
+    QVERIFY(!messageBoxOf(m_view));
+}
+
+void TestCorvaneView::errorPageRetriesTheFailedAddress()
+{
+    // The platform is down: nothing listens on its port.
+    const quint16 port = freePort();
+    QVERIFY(port);
+    const QUrl platform(QStringLiteral("http://127.0.0.1:%1/home").arg(port));
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    qsizetype since = m_loads.size();
+    m_view->load(platform);
+    QVERIFY(waitForErrorPage(since));
+    QVERIFY(sawLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, platform));
+    QCOMPARE(m_view->url(), QUrl::fromLocalFile(m_view->errorPage()));
+
+    // It is back: "重新加载" on the error page opens what failed.
+    TinyHttpServer recovered;
+    recovered.setAnswer("/home", 200, "<title>back</title>");
+    QVERIFY(recovered.start(port));
+    since = m_loads.size();
+    evaluate(m_view->page(), "document.getElementById('reload').click()");
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, platform));
+    QCOMPARE(m_view->title(), QStringLiteral("back"));
+}
+
+void TestCorvaneView::noContentIsNotAnError()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    const qsizetype since = m_loads.size();
+    loadAndWait(m_server.url("/nocontent"), QWebEngineLoadingInfo::LoadStoppedStatus);
+    waitUntil([] { return false; }, 200); // room for a wrong redirect to start
+    QCOMPARE(m_loads.size(), since + 2);  // started, stopped, and nothing after
+    QCOMPARE(m_view->url(), m_server.url("/ok"));
+    QCOMPARE(m_view->title(), QStringLiteral("ok"));
+}
+
+void TestCorvaneView::popupOpensInItsOwnWindow()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QVERIFY(m_frame->findChildren<BrowserWindow *>().isEmpty());
+    evaluate(m_view->page(), "window.open('/popup', '_blank'); true");
+    QVERIFY(waitUntil([&] { return m_frame->findChildren<BrowserWindow *>().size() == 1; }));
+
+    QPointer<BrowserWindow> popup = m_frame->findChildren<BrowserWindow *>().constFirst();
+    QVERIFY(popup->isWindow() && popup->isVisible());
+    QCOMPARE(popup->windowTitle(), QStringLiteral("Kelumo大数据"));
+    QCOMPARE(popup->view()->page()->profile(), m_profile);
+    QVERIFY(waitUntil([&] { return popup->view()->title() == QStringLiteral("popup"); }));
+    QCOMPARE(popup->view()->url(), m_server.url("/popup"));
+    QCOMPARE(m_view->url(), m_server.url("/ok"));
+
+    // The page may close the window it opened; the window then goes away.
+    evaluate(popup->view()->page(), "window.close(); true");
+    QVERIFY(waitUntil([&] { return popup.isNull(); }));
+}
+
+void TestCorvaneView::downloadIsSavedToTheFolder()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    qputenv("KELUMO_DOWNLOAD_DIR", m_downloadDir.path().toLocal8Bit());
+    QSignalSpy finished(DownloadManager::attach(m_profile), &DownloadManager::downloadFinished);
+    const qsizetype since = m_loads.size();
+    m_view->load(m_server.url("/report"));
+    QVERIFY(finished.wait(10000));
+
+    const QString saved = m_downloadDir.filePath("report.bin");
+    QCOMPARE(finished.constFirst().at(0).toString(), saved);
+    QCOMPARE(finished.constFirst().at(1).toBool(), true);
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll() == m_downloadBytes);
+
+    // The page stays: a download is not a failed navigation.
+    waitUntil([] { return false; }, 100); // room for a wrong redirect to start
+    QCOMPARE(m_loads.size(), since + 2);
+    QVERIFY(sawLoad(since, QWebEngineLoadingInfo::LoadStoppedStatus, m_server.url("/report")));
+    QCOMPARE(m_view->url(), m_server.url("/ok"));
+    // Its small window tells the user.
+    bool told = false;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        for (const QLabel *label : window->findChildren<QLabel *>())
+            told = told || label->text().startsWith(QStringLiteral("下载完成"));
+    QVERIFY(told);
+}
+
+void TestCorvaneView::crashedPageIsReloadedOnYes()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    const qint64 pid = m_view->page()->renderProcessPid();
+    QVERIFY(pid > 0);
+    const qsizetype since = m_loads.size();
+    QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+
+    QVERIFY(waitUntil([&] { return messageBoxOf(m_view); }));
+    QMessageBox *box = messageBoxOf(m_view);
+    QCOMPARE(box->windowTitle(), QStringLiteral("Kelumo大数据"));
+    QCOMPARE(box->text(), QStringLiteral("页面已停止响应，是否重新加载？"));
+    QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+    box->button(QMessageBox::Yes)->click();
+
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+    QCOMPARE(m_view->title(), QStringLiteral("ok"));
+    QVERIFY(waitUntil([&] { return !messageBoxOf(m_view); }));
+}
+
+void TestCorvaneView::missingErrorPageEndsTheProgram()
+{
+    QList<int> exits;
+    QTemporaryDir emptyProgramDir;
+    auto view = std::make_unique<CCorvaneView>(m_profile, emptyProgramDir.path() + '/');
+    QVERIFY(view->errorPage().isEmpty());
+    view->SetExitHook([&exits](int code) { exits << code; });
+    view->show();
+
+    view->load(m_server.url("/missing"));
+    QVERIFY(waitUntil([&] { return messageBoxOf(view.get()); }));
+    QMessageBox *box = messageBoxOf(view.get());
+    QCOMPARE(box->windowTitle(), QStringLiteral("Kelumo大数据"));
+    QCOMPARE(box->text(), QStringLiteral("缺少客户端文件，请重新下载客户端"));
+    QCOMPARE(box->icon(), QMessageBox::NoIcon);
+    QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+    QVERIFY(exits.isEmpty()); // not before the user has read it
+
+    // Further failures while it is up change nothing.
+    view->OnNavigateError(m_server.url("/missing"), 404);
+    QCOMPARE(view->findChildren<QMessageBox *>().size(), 1);
+
+    box->button(QMessageBox::Ok)->click();
+    QVERIFY(waitUntil([&] { return !exits.isEmpty(); }));
+    waitUntil([] { return false; }, 50);
+    QCOMPARE(exits, QList<int>{0});
+}
+
+int main(int argc, char **argv)
+{
+    // A private runtime folder for the engine, and a screen of known size.
+    QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QFile screens(runtime.filePath("screens.json"));
+    if (!screens.open(QIODevice::WriteOnly))
+        return 1;
+    screens.write(QStringLiteral(R"({"screens": [{"name": "test", "x": %1, "y": %2, "width": %3, "height": %4,
+                                     "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+                      .arg(testScreen.x()).arg(testScreen.y()).arg(testScreen.width()).arg(testScreen.height())
+                      .toUtf8());
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
+
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestCorvaneView test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_corvaneview.moc"

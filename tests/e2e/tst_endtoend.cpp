@@ -1,0 +1,278 @@
+// Drives the real client, as a user would, against the real platform stand-in:
+// keyboard and mouse through xdotool on the test's X display.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace {
+
+QString runTool(const QString &program, const QStringList &args, int timeoutMs = 10000)
+{
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(timeoutMs);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QString xdotool(const QStringList &args)
+{
+    return runTool(QStringLiteral("xdotool"), args);
+}
+
+// A running kelumo and what it reported.
+class Client final
+{
+public:
+    Client(const QString &programFolder, const QProcessEnvironment &env)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(programFolder);
+        QObject::connect(&m_process, &QProcess::readyReadStandardError,
+                         [this] { m_stderr += QString::fromUtf8(m_process.readAllStandardError()); });
+        m_process.start(programFolder + "/kelumo", {});
+    }
+    ~Client()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    // Waits for the trace line of `moment` (and `detail`, when given) to appear
+    // for the `nth` time.
+    bool waitFor(const QString &moment, const QString &detail = {}, int nth = 1, int timeoutMs = 30000)
+    {
+        const QString wanted = detail.isEmpty() ? moment : moment + ' ' + detail;
+        return QTest::qWaitFor(
+            [&] {
+                m_stderr += QString::fromUtf8(m_process.readAllStandardError());
+                return count(wanted) >= nth;
+            },
+            timeoutMs);
+    }
+
+    int count(const QString &line) const
+    {
+        int n = 0;
+        for (const QString &l : m_stderr.split('\n')) {
+            const QRegularExpression trace(QStringLiteral("^kelumo-trace [0-9.]+ (.*)$"));
+            const auto match = trace.match(l);
+            if (match.hasMatch() && match.captured(1) == line)
+                ++n;
+        }
+        return n;
+    }
+
+    QString window() const
+    {
+        const QStringList ids =
+            xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(m_process.processId())})
+                .split('\n', Qt::SkipEmptyParts);
+        return ids.isEmpty() ? QString() : ids.last();
+    }
+
+    QProcess &process() { return m_process; }
+    const QString &log() const { return m_stderr; }
+
+private:
+    QProcess m_process;
+    QString m_stderr;
+};
+
+} // namespace
+
+class TestEndToEnd final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cancelEndsWithoutWindow();
+    void refusalsThenSignIn();
+    void rememberedSignInFillsTheFields();
+
+private:
+    QProcessEnvironment clientEnvironment() const;
+    void clickDialog(const QString &window, int x, int y);
+    void typeInto(const QString &window, int x, int y, const QString &text);
+    void closeMessageBox();
+    QString standinLog();
+
+    QTemporaryDir m_root;
+    QString m_programFolder;
+    QProcess m_standin;
+    QString m_base;
+    QString m_standinLog;
+};
+
+void TestEndToEnd::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        QSKIP("needs an X display (scripts/test runs this under Xvfb)");
+    QVERIFY(!QStandardPaths::findExecutable("xdotool").isEmpty());
+
+    // A program folder of its own: the saved sign-in lands here.
+    m_programFolder = m_root.filePath("program");
+    QVERIFY(QDir().mkpath(m_programFolder + "/Res"));
+    QVERIFY(QFile::copy(KELUMO_EXE, m_programFolder + "/kelumo"));
+    QFile::setPermissions(m_programFolder + "/kelumo", QFile::permissions(KELUMO_EXE));
+    QVERIFY(QFile::copy(QStringLiteral(KELUMO_BIN_DIR "/Res/LoginBG.bmp"), m_programFolder + "/Res/LoginBG.bmp"));
+    QFile::copy(QStringLiteral(KELUMO_BIN_DIR "/error"), m_programFolder + "/error");
+
+    m_standin.setProcessChannelMode(QProcess::SeparateChannels);
+    connect(&m_standin, &QProcess::readyReadStandardError, this,
+            [this] { m_standinLog += QString::fromUtf8(m_standin.readAllStandardError()); });
+    m_standin.start(KELUMO_STANDIN_EXE, {"--port", "0"});
+    QVERIFY(m_standin.waitForReadyRead(10000));
+    const QString first = QString::fromUtf8(m_standin.readLine()).trimmed();
+    QVERIFY2(first.startsWith("listening on "), qPrintable(first));
+    m_base = first.mid(13);
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    m_standin.terminate();
+    m_standin.waitForFinished(5000);
+}
+
+QProcessEnvironment TestEndToEnd::clientEnvironment() const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString home = m_root.filePath("home");
+    QDir().mkpath(home);
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CACHE_HOME", home + "/.cache");
+    env.insert("KELUMO_LOGIN_ENDPOINT", m_base + "/Services/CheckUserLogin.asmx");
+    env.insert("KELUMO_SITE", m_base);
+    env.insert("KELUMO_TRACE", "1");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    return env;
+}
+
+QString TestEndToEnd::standinLog()
+{
+    m_standinLog += QString::fromUtf8(m_standin.readAllStandardError());
+    return m_standinLog;
+}
+
+void TestEndToEnd::clickDialog(const QString &window, int x, int y)
+{
+    // Without a window manager nothing activates a window by itself.
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"mousemove", "--window", window, QString::number(x), QString::number(y), "click", "1"});
+}
+
+void TestEndToEnd::typeInto(const QString &window, int x, int y, const QString &text)
+{
+    clickDialog(window, x, y);
+    xdotool({"key", "ctrl+a", "BackSpace"});
+    if (!text.isEmpty())
+        xdotool({"type", "--delay", "15", text});
+}
+
+void TestEndToEnd::closeMessageBox()
+{
+    const QString box = xdotool({"search", "--sync", "--onlyvisible", "--name", "信息提示"}).section('\n', -1);
+    QVERIFY(!box.isEmpty());
+    xdotool({"windowfocus", "--sync", box});
+    xdotool({"key", "Return"});
+}
+
+void TestEndToEnd::cancelEndsWithoutWindow()
+{
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    QVERIFY(!window.isEmpty());
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "Escape"});
+    QVERIFY(client.process().waitForFinished(10000));
+    QCOMPARE(client.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(client.process().exitCode(), 0);
+    QCOMPARE(client.count("signed in"), 0);
+}
+
+void TestEndToEnd::refusalsThenSignIn()
+{
+    QFile::remove(m_programFolder + "/data.dat");
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+
+    struct Case
+    {
+        const char *account;
+        const char *password;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"demo", "wrong", "未通过服务器验证，请检查帐号、密码！"},
+        {"expired", "demo123", "您的帐号已于2026年1月31日过期，请与客服联系！"},
+        {"terminal", "demo123", "本帐号不允许通过终端方式登陆，请与客服联系！"},
+        {"noversion", "demo123", "版本错误"},
+        {"garbled", "demo123", "登录错误！"},
+        {"empty", "demo123", "登录错误！"},
+    };
+    int seen = 0;
+    for (const Case &c : cases) {
+        typeInto(window, 120, 213, QString::fromUtf8(c.account));
+        typeInto(window, 318, 213, QString::fromUtf8(c.password));
+        xdotool({"key", "Return"});
+        const int nth = client.count(QStringLiteral("message ") + QString::fromUtf8(c.message)) + 1;
+        QVERIFY2(client.waitFor("message", QString::fromUtf8(c.message), nth), c.account);
+        ++seen;
+        closeMessageBox();
+    }
+    QCOMPARE(seen, 6);
+
+    // An account longer than 20 bytes never reaches the service. (xdotool
+    // cannot type Chinese reliably; the byte counting has its own tests.)
+    typeInto(window, 120, 213, QString(21, 'a'));
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("prompt", "账号名长度0~20字符！"));
+
+    // Then the right password, remembered for the next start.
+    typeInto(window, 120, 213, QStringLiteral("demo"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    clickDialog(window, 486, 212);
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("signed in"));
+    QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    QVERIFY2(standinLog().contains("/start?user=demo&ver=430"), qPrintable(standinLog()));
+    QFile saved(m_programFolder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("demo\r\ndemo123"));
+}
+
+void TestEndToEnd::rememberedSignInFillsTheFields()
+{
+    QFile saved(m_programFolder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    saved.write("demo\r\ndemo123");
+    saved.close();
+    const int before = standinLog().count("/start?user=demo&ver=430");
+
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    // The focus is on the login button: Enter alone signs in.
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    QCOMPARE(standinLog().count("/start?user=demo&ver=430"), before + 1);
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
