@@ -5,6 +5,7 @@
 #include "ErrorPagePolicy.h"
 #include "FramePlacement.h"
 #include "StartAddress.h"
+#include "Trace.h"
 #include "URLDlg.h"
 
 #include <QCoreApplication>
@@ -121,10 +122,10 @@ void CCorvaneView::OnNavigateError(const QUrl &url, int statusCode)
 {
     // What failed and why does not change what the user sees: one page that
     // offers the way back to the start address.
-    Q_UNUSED(url)
-    Q_UNUSED(statusCode)
     if (m_ending)
         return;
+    if (traceEnabled())
+        trace("navigation failed", (url.toString() + QLatin1Char(' ') + QString::number(statusCode)).toStdString());
     if (!showErrorPage())
         reportMissingErrorPage();
 }
@@ -138,6 +139,7 @@ bool CCorvaneView::showErrorPage()
         return false;
     const QString content = QString::fromUtf8(file.read(errorPageMaxBytes));
     setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer)), QUrl::fromLocalFile(m_szErrorPage));
+    trace("error page");
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "DownloadManager.h"
 
+#include "Trace.h"
+
 #include "BrowserWindow.h"
 #include "DownloadProgress.h"
 
@@ -50,8 +52,11 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
 
     const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, filePath] {
-        if (download->isFinished())
-            emit downloadFinished(filePath, download->state() == QWebEngineDownloadRequest::DownloadCompleted);
+        if (!download->isFinished())
+            return;
+        const bool completed = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
+        trace(completed ? "download finished" : "download failed", filePath.toStdString());
+        emit downloadFinished(filePath, completed);
     });
     download->accept();
 

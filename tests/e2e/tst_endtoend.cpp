@@ -109,6 +109,7 @@ private:
     QString standinLog();
 
     QTemporaryDir m_root;
+    QTemporaryDir m_downloads;
     QString m_programFolder;
     QProcess m_standin;
     QString m_base;
@@ -157,6 +158,7 @@ QProcessEnvironment TestEndToEnd::clientEnvironment() const
     env.insert("KELUMO_LOGIN_ENDPOINT", m_base + "/Services/CheckUserLogin.asmx");
     env.insert("KELUMO_SITE", m_base);
     env.insert("KELUMO_TRACE", "1");
+    env.insert("KELUMO_DOWNLOAD_DIR", m_downloads.path());
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
     return env;
@@ -225,18 +227,21 @@ void TestEndToEnd::refusalsThenSignIn()
         {"noversion", "demo123", "版本错误"},
         {"garbled", "demo123", "登录错误！"},
         {"empty", "demo123", "登录错误！"},
+        {"other", "demo123", ""},
     };
     int seen = 0;
     for (const Case &c : cases) {
         typeInto(window, 120, 213, QString::fromUtf8(c.account));
         typeInto(window, 318, 213, QString::fromUtf8(c.password));
         xdotool({"key", "Return"});
-        const int nth = client.count(QStringLiteral("message ") + QString::fromUtf8(c.message)) + 1;
+        const QString line = *c.message ? QStringLiteral("message ") + QString::fromUtf8(c.message)
+                                        : QStringLiteral("message");
+        const int nth = client.count(line) + 1;
         QVERIFY2(client.waitFor("message", QString::fromUtf8(c.message), nth), c.account);
         ++seen;
         closeMessageBox();
     }
-    QCOMPARE(seen, 6);
+    QCOMPARE(seen, 7);
 
     // An account longer than 20 bytes never reaches the service. (xdotool
     // cannot type Chinese reliably; the byte counting has its own tests.)
@@ -255,6 +260,24 @@ void TestEndToEnd::refusalsThenSignIn()
     QFile saved(m_programFolder + "/data.dat");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("demo\r\ndemo123"));
+
+    // In the page, by keyboard: the links are, in order, a second page, a
+    // missing page and a report download.
+    const QString main = client.window();
+    xdotool({"windowfocus", "--sync", main});
+    xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+    xdotool({"key", "Tab", "Tab", "Tab", "Return"});
+    QVERIFY(client.waitFor("download finished", m_downloads.filePath("report.csv")));
+    QFile report(m_downloads.filePath("report.csv"));
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QVERIFY(report.size() > 100000);
+    QVERIFY(report.readAll().endsWith('\n'));
+
+    xdotool({"windowfocus", "--sync", main});
+    xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+    xdotool({"key", "Tab", "Tab", "Return"});
+    QVERIFY(client.waitFor("error page"));
+    QVERIFY(client.log().contains("navigation failed " + m_base + "/no-such-page 404"));
 }
 
 void TestEndToEnd::rememberedSignInFillsTheFields()

@@ -1,0 +1,47 @@
+// Floor of launch -> painted login dialog: the least a Qt Widgets program
+// does to put one frameless 609x278 window on screen and paint it once. It
+// quits after that paint.
+
+#include "BenchTrace.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QPainter>
+
+namespace {
+
+class BareDialog final : public QDialog
+{
+public:
+    BareDialog()
+    {
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+        setFixedSize(609, 278);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(0x0b, 0x2a, 0x4a));
+        if (!m_painted) {
+            m_painted = true;
+            benchTrace("dialog painted");
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        }
+    }
+
+private:
+    bool m_painted = false;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    benchTrace("start");
+    QApplication app(argc, argv);
+    BareDialog dialog;
+    dialog.show();
+    return app.exec();
+}

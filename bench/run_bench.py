@@ -1,0 +1,422 @@
+#!/usr/bin/python3
+"""Runs the client and its floors against one platform stand-in and prints
+one table of medians and client/floor ratios. Called by scripts/bench under a
+private X server; only the standard library is used."""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 1.0, "P4": 1.1}
+
+
+def log(text):
+    print("bench: " + text, file=sys.stderr, flush=True)
+
+
+class Traced:
+    """A started program whose stderr trace lines are collected as they come."""
+
+    def __init__(self, argv, env, cwd):
+        self.exec_ms = time.time() * 1000.0
+        self.proc = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.moments = {}
+        self.lines = []
+        self.cond = threading.Condition()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        for raw in self.proc.stderr:
+            line = raw.decode("utf-8", "replace").rstrip("\n")
+            with self.cond:
+                self.lines.append(line)
+                parts = line.split(" ", 2)
+                if len(parts) == 3 and parts[0] == "kelumo-trace":
+                    self.moments.setdefault(parts[2], float(parts[1]))
+                self.cond.notify_all()
+        with self.cond:
+            self.cond.notify_all()
+
+    def wait_for(self, moment, timeout):
+        deadline = time.monotonic() + timeout
+        with self.cond:
+            while moment not in self.moments:
+                left = deadline - time.monotonic()
+                if left <= 0 or (self.proc.poll() is not None and not self.reader.is_alive()):
+                    tail = "\n".join(self.lines[-15:])
+                    raise RuntimeError(f"no '{moment}' from {self.proc.args[0]}:\n{tail}")
+                self.cond.wait(min(left, 0.2))
+            return self.moments[moment]
+
+    def since_exec(self, moment):
+        return self.moments[moment] - self.exec_ms
+
+
+def process_start_ticks(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        stat = f.read()
+    return int(stat[stat.rindex(")") + 2:].split()[19])
+
+
+def process_tree(root):
+    """The root and all its descendants, with their start ticks (to tell a
+    process from a later one that got the same id)."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2:].split()
+        children.setdefault(int(fields[1]), []).append((int(entry), int(fields[19])))
+    tree = []
+    try:
+        tree.append((root, process_start_ticks(root)))
+    except OSError:
+        return tree
+    todo = [root]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            tree.append(child)
+            todo.append(child[0])
+    return tree
+
+
+def pss_mib(tree):
+    total_kib = 0
+    for pid, _ in tree:
+        try:
+            with open(f"/proc/{pid}/smaps_rollup") as f:
+                for line in f:
+                    if line.startswith("Pss:"):
+                        total_kib += int(line.split()[1])
+                        break
+        except OSError:
+            pass
+    return total_kib / 1024.0
+
+
+def end_tree(traced, tree):
+    """Stops a program and whatever it started, each by its own id."""
+    if traced.proc.poll() is None:
+        traced.proc.terminate()
+        try:
+            traced.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            traced.proc.kill()
+            traced.proc.wait()
+    deadline = time.monotonic() + 5
+    for pid, ticks in tree:
+        if pid == traced.proc.pid:
+            continue
+        while True:
+            try:
+                same = process_start_ticks(pid) == ticks
+            except OSError:
+                break
+            if not same:
+                break
+            if time.monotonic() > deadline:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except OSError:
+                    pass
+                break
+            time.sleep(0.05)
+    traced.reader.join(5)
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          text=True, timeout=30).stdout.strip()
+
+
+def quantiles(values):
+    s = sorted(values)
+    if len(s) == 1:
+        return s[0], s[0], s[0]
+    q = statistics.quantiles(s, n=4, method="inclusive")
+    return q[0], statistics.median(s), q[2]
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.bin = os.path.abspath(args.bin)
+        self.root = tempfile.mkdtemp(prefix="kelumo-bench.")
+        self.runtime = os.path.join(self.root, "runtime")
+        os.mkdir(self.runtime, 0o700)
+        self.homes = 0
+        self.standin = None
+        self.results = {k: {"client": [], "floor": []} for k in TARGETS}
+        self.info = {"client_premain": [], "floor_premain": [], "curl": [], "client_signin": [],
+                     "client_after_signin": [], "capture": ""}
+
+    # -- set-up -------------------------------------------------------------
+
+    def start_standin(self):
+        self.standin_log = open(os.path.join(self.root, "standin.log"), "w")
+        self.standin = subprocess.Popen([os.path.join(self.bin, "kelumo-standin"), "--port", "0"],
+                                        stdout=subprocess.PIPE, stderr=self.standin_log, text=True)
+        first = self.standin.stdout.readline().strip()
+        if not first.startswith("listening on "):
+            raise RuntimeError("the stand-in did not start: " + first)
+        self.base = first[len("listening on "):]
+        self.host, port = self.base[len("http://"):].split(":")
+        self.port = int(port)
+        self.endpoint = self.base + "/Services/CheckUserLogin.asmx"
+        # What the client opens after the demo sign-in: the answer's address
+        # with the client's own version stamped in and cut after it.
+        self.start_url = self.base + "/start?user=demo&ver=430"
+
+    def make_program_folder(self):
+        self.program = os.path.join(self.root, "program")
+        os.makedirs(os.path.join(self.program, "Res"))
+        shutil.copy2(os.path.join(self.bin, "kelumo"), self.program)
+        shutil.copy2(os.path.join(self.bin, "Res", "LoginBG.bmp"), os.path.join(self.program, "Res"))
+        shutil.copy2(os.path.join(self.bin, "error"), self.program)
+
+    def environment(self):
+        """A fresh home per run, so no side starts with a profile or caches
+        another run left; everything else is the same for both sides."""
+        self.homes += 1
+        home = os.path.join(self.root, f"home{self.homes}")
+        os.mkdir(home)
+        env = dict(os.environ)
+        env.update({
+            "HOME": home,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_RUNTIME_DIR": self.runtime,
+            "QT_QPA_PLATFORM": "xcb",
+            "QT_LOGGING_RULES": "qt.webenginecontext.info=false",
+            "KELUMO_TRACE": "1",
+            "KELUMO_LOGIN_ENDPOINT": self.endpoint,
+            "KELUMO_SITE": self.base,
+        })
+        if os.geteuid() == 0:
+            env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
+        return env, home
+
+    # -- P1 -----------------------------------------------------------------
+
+    def run_samples(self, argv):
+        out = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120)
+        if out.returncode != 0:
+            raise RuntimeError(f"{argv[0]} failed:\n{out.stderr}")
+        return [float(x) / 1000.0 for x in out.stdout.split()]
+
+    def bench_login_call(self):
+        request = os.path.join(self.root, "request.bin")
+        capture = subprocess.run([os.path.join(self.bin, "bench-login-call"), self.endpoint, "0",
+                                  "--warmup", "0", "--capture", request],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, timeout=60)
+        if capture.returncode != 0:
+            raise RuntimeError("capturing the login request failed:\n" + capture.stderr)
+        self.info["capture"] = capture.stderr.strip()
+        client = [os.path.join(self.bin, "bench-login-call"), self.endpoint, str(self.args.calls)]
+        floor = [os.path.join(self.bin, "bench-raw-post"), self.host, str(self.port), request, str(self.args.calls)]
+        for round_ in range(self.args.rounds):
+            order = [("client", client), ("floor", floor)]
+            if round_ % 2:
+                order.reverse()
+            for side, argv in order:
+                self.results["P1"][side].append(statistics.median(self.run_samples(argv)))
+        self.bench_curl(request)
+
+    def bench_curl(self, request):
+        with open(request, "rb") as f:
+            raw = f.read()
+        head, body = raw.split(b"\r\n\r\n", 1)
+        body_file = os.path.join(self.root, "request-body.bin")
+        with open(body_file, "wb") as f:
+            f.write(body)
+        argv = ["curl", "-sS", "-o", "/dev/null", "-w", "%{http_code}", "--data-binary", "@" + body_file,
+                "-H", "Accept:", "-H", "Expect:"]
+        # The proxy's own headers; curl writes Host and Content-Length itself.
+        for line in head.decode("latin-1").split("\r\n")[1:]:
+            name = line.split(":", 1)[0].lower()
+            if name not in ("host", "content-length"):
+                argv += ["-H", line]
+        argv.append(self.endpoint)
+        for _ in range(max(self.args.rounds, 10) * 2):
+            start = time.perf_counter()
+            out = subprocess.run(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            elapsed = (time.perf_counter() - start) * 1000.0
+            if out.stdout != "200":
+                raise RuntimeError("curl's login post failed: " + out.stdout + out.stderr)
+            self.info["curl"].append(elapsed)
+
+    # -- P2..P4 -------------------------------------------------------------
+
+    def run_client(self, record):
+        with open(os.path.join(self.program, "data.dat"), "wb") as f:
+            f.write(b"demo\r\ndemo123")
+        env, home = self.environment()
+        run = Traced([os.path.join(self.program, "kelumo")], env, self.program)
+        tree = []
+        try:
+            run.wait_for("dialog painted", 30)
+            window = xdotool("search", "--sync", "--onlyvisible", "--pid", str(run.proc.pid)).split("\n")[-1]
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "Return")
+            run.wait_for("page loaded", 60)
+            time.sleep(1.0)
+            tree = process_tree(run.proc.pid)
+            pss = pss_mib(tree)
+        finally:
+            end_tree(run, tree)
+            shutil.rmtree(home, ignore_errors=True)
+        if record:
+            m = run.moments
+            self.results["P2"]["client"].append(run.since_exec("dialog painted"))
+            self.results["P3"]["client"].append(m["page loaded"] - m["login command"])
+            self.results["P4"]["client"].append(pss)
+            self.info["client_premain"].append(run.since_exec("start"))
+            self.info["client_signin"].append(m["signed in"] - m["login command"])
+            self.info["client_after_signin"].append(m["page loaded"] - m["signed in"])
+
+    def run_bare_dialog(self, record):
+        env, home = self.environment()
+        run = Traced([os.path.join(self.bin, "bench-bare-dialog")], env, self.bin)
+        try:
+            run.wait_for("dialog painted", 30)
+        finally:
+            end_tree(run, [])
+            shutil.rmtree(home, ignore_errors=True)
+        if record:
+            self.results["P2"]["floor"].append(run.since_exec("dialog painted"))
+            self.info["floor_premain"].append(run.since_exec("start"))
+
+    def run_bare_webview(self, record):
+        env, home = self.environment()
+        run = Traced([os.path.join(self.bin, "bench-bare-webview"), self.start_url], env, self.bin)
+        tree = []
+        try:
+            run.wait_for("page loaded", 60)
+            time.sleep(1.0)
+            tree = process_tree(run.proc.pid)
+            pss = pss_mib(tree)
+        finally:
+            end_tree(run, tree)
+            shutil.rmtree(home, ignore_errors=True)
+        if record:
+            self.results["P3"]["floor"].append(run.since_exec("page loaded"))
+            self.results["P4"]["floor"].append(pss)
+
+    def bench_programs(self):
+        steps = [self.run_client, self.run_bare_dialog, self.run_bare_webview]
+        # One unrecorded round first: it pulls the libraries into the page cache.
+        for step in steps:
+            step(False)
+        for round_ in range(self.args.rounds):
+            for step in (steps if round_ % 2 == 0 else list(reversed(steps))):
+                step(True)
+            log(f"round {round_ + 1}/{self.args.rounds} done")
+
+    # -- report -------------------------------------------------------------
+
+    def report(self):
+        names = {
+            "P1": ("one login call", "ms"),
+            "P2": ("launch -> login dialog painted", "ms"),
+            "P3": ("login command -> start page loaded", "ms"),
+            "P4": ("PSS with the start page shown", "MiB"),
+        }
+        floors = {
+            "P1": "raw POSIX socket, same bytes",
+            "P2": "bare frameless QDialog",
+            "P3": "bare QWebEngineView, start -> loaded",
+            "P4": "bare QWebEngineView, same page",
+        }
+
+        def cell(values, unit):
+            lo, med, hi = quantiles(values)
+            digits = 3 if unit == "ms" and med < 10 else 1
+            return f"{med:.{digits}f} [{lo:.{digits}f}-{hi:.{digits}f}]"
+
+        rows = []
+        for key, (title, unit) in names.items():
+            c, f = self.results[key]["client"], self.results[key]["floor"]
+            ratio = statistics.median(c) / statistics.median(f)
+            verdict = "ok" if ratio <= TARGETS[key] else "MISS"
+            rows.append([f"{key} {title} ({unit})", cell(c, unit), f"{floors[key]}: {cell(f, unit)}",
+                         f"{ratio:.2f}", f"<= {TARGETS[key]:.2f} {verdict}", f"{len(c)}/{len(f)}"])
+        header = ["Row", "Client median [IQR]", "Floor median [IQR]", "Ratio", "Target", "Runs"]
+        widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+
+        def line(cells):
+            return "| " + " | ".join(c.ljust(w) for c, w in zip(cells, widths)) + " |"
+
+        print(line(header))
+        print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+        for r in rows:
+            print(line(r))
+        _, curl, _ = quantiles(self.info["curl"])
+        print()
+        print(f"P1: medians of per-round medians ({self.args.calls} calls a round, in-process); "
+              f"curl with the same headers and body, whole process: {curl:.2f} ms median "
+              f"({len(self.info['curl'])} runs). Proxy: {self.info['capture']}.")
+        print(f"P2: from the driver's clock right before exec. Before main() (to the 'start' trace): "
+              f"client {statistics.median(self.info['client_premain']):.1f} ms, "
+              f"floor {statistics.median(self.info['floor_premain']):.1f} ms.")
+        print(f"P3: client login command -> signed in {statistics.median(self.info['client_signin']):.1f} ms, "
+              f"signed in -> page loaded {statistics.median(self.info['client_after_signin']):.1f} ms; "
+              f"floor from the driver's clock right before exec.")
+        print("P4: sum of Pss in /proc/PID/smaps_rollup over the process and its descendants, "
+              "1 s after the load finished.")
+        print("All values: median [25th-75th percentile] over the rounds; runs interleaved, "
+              "a fresh HOME per program run.")
+
+    def save(self, path):
+        with open(path, "w") as f:
+            json.dump({"results": self.results, "info": self.info}, f, indent=1)
+
+    def close(self):
+        if self.standin and self.standin.poll() is None:
+            self.standin.terminate()
+            self.standin.wait(10)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True, help="the build's bin folder")
+    parser.add_argument("--rounds", type=int, default=10)
+    parser.add_argument("--calls", type=int, default=200, help="login calls per P1 round")
+    parser.add_argument("--save", help="write the raw numbers here (JSON)")
+    args = parser.parse_args()
+    if not os.environ.get("DISPLAY"):
+        sys.exit("bench: needs an X display (scripts/bench starts Xvfb)")
+
+    bench = Bench(args)
+    try:
+        bench.start_standin()
+        bench.make_program_folder()
+        log(f"stand-in at {bench.base}; P1: {args.rounds} rounds of {args.calls} calls")
+        bench.bench_login_call()
+        log(f"P2-P4: {args.rounds} rounds (client, bare dialog, bare web view)")
+        bench.bench_programs()
+        if args.save:
+            bench.save(args.save)
+        bench.report()
+    finally:
+        bench.close()
+
+
+if __name__ == "__main__":
+    main()
