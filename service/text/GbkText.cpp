@@ -5,8 +5,14 @@
 
 namespace {
 
-// Bytes of the UTF-8 sequence starting with `lead`, so that an unconvertible
-// character is skipped whole.
+bool isUtf8(const char *code)
+{
+    std::string_view c(code);
+    return c == "UTF-8" || c == "utf-8" || c == "UTF8";
+}
+
+} // namespace
+
 std::size_t utf8SequenceLength(unsigned char lead)
 {
     if (lead >= 0xF0)
@@ -17,14 +23,6 @@ std::size_t utf8SequenceLength(unsigned char lead)
         return 2;
     return 1;
 }
-
-bool isUtf8(const char *code)
-{
-    std::string_view c(code);
-    return c == "UTF-8" || c == "utf-8" || c == "UTF8";
-}
-
-} // namespace
 
 std::string convertText(std::string_view text, const char *fromCode, const char *toCode)
 {

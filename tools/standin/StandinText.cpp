@@ -9,17 +9,6 @@ namespace standin {
 
 namespace {
 
-std::size_t utf8Length(unsigned char lead)
-{
-    if (lead >= 0xF0)
-        return 4;
-    if (lead >= 0xE0)
-        return 3;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
-}
-
 // Decodes one UTF-8 sequence at the start of `s`. Returns its length, or 0 if
 // the bytes there are not a valid sequence.
 std::size_t decodeUtf8(std::string_view s, std::uint32_t &codePoint)
@@ -31,7 +20,7 @@ std::size_t decodeUtf8(std::string_view s, std::uint32_t &codePoint)
     }
     if (lead < 0xC2 || lead > 0xF4)
         return 0;
-    const std::size_t n = utf8Length(lead);
+    const std::size_t n = utf8SequenceLength(lead);
     if (s.size() < n)
         return 0;
     std::uint32_t cp = lead & (0x7F >> n);

@@ -1,0 +1,31 @@
+# kelumo_qt_test(<folder> <name>
+#     [LIBS lib...] [SOURCES file...] [DEFINES def...] [DEPENDS target...]
+#     [ENV VAR=value...] [TIMEOUT seconds] [OFFSCREEN])
+# One Qt Test executable from <name>.cpp, registered with CTest as <folder>/<name>.
+# OFFSCREEN runs it on the offscreen platform, without an X server (on one,
+# GL drivers are loaded and unloaded in ways no leak check can attribute).
+function(kelumo_qt_test folder name)
+    cmake_parse_arguments(T "OFFSCREEN" "TIMEOUT" "LIBS;SOURCES;DEFINES;DEPENDS;ENV" ${ARGN})
+    add_executable(${name} ${name}.cpp ${T_SOURCES})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+    if(T_DEFINES)
+        target_compile_definitions(${name} PRIVATE ${T_DEFINES})
+    endif()
+    if(T_DEPENDS)
+        add_dependencies(${name} ${T_DEPENDS})
+    endif()
+    kelumo_warnings(${name})
+    add_test(NAME ${folder}/${name} COMMAND ${name})
+    set(env ${T_ENV})
+    if(T_OFFSCREEN)
+        list(APPEND env "QT_QPA_PLATFORM=offscreen")
+        set_tests_properties(${folder}/${name} PROPERTIES ENVIRONMENT_MODIFICATION "DISPLAY=unset:")
+    endif()
+    if(env)
+        set_tests_properties(${folder}/${name} PROPERTIES ENVIRONMENT "${env}")
+    endif()
+    if(T_TIMEOUT)
+        set_tests_properties(${folder}/${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+    endif()
+endfunction()
