@@ -17,6 +17,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
@@ -69,7 +70,13 @@ bool CCorvaneApp::InitInstance()
         login.SetStartUrlBuffer(GetStartUrl());
         login.SetProgramFolder(QString::fromLocal8Bit(m_szAppFolder.c_str()));
         login.SetFallbackFolder(SignInFile::userFolder());
-        QObject::connect(&login, &CLogin::firstPainted, [] { trace("dialog painted"); });
+        // While the user types, the engine comes up behind the dialog: the
+        // main window is built and realised without being shown, so the
+        // start page does not wait for it after the login.
+        QObject::connect(&login, &CLogin::firstPainted, &login, [this, &login] {
+            trace("dialog painted");
+            QTimer::singleShot(0, &login, [this] { PrepareMainWindow(); });
+        });
         QObject::connect(&login, &CLogin::loginStarted, [] { trace("login command"); });
         if (login.DoModal() != CLogin::IDOK)
             return false;
@@ -117,8 +124,12 @@ bool CCorvaneApp::CreateMainWindow()
         m_view->SetStartUrlBuffer(GetStartUrl());
         return m_view;
     });
-    if (!created || !m_view)
+    if (!created || !m_view) {
+        delete m_frame;
+        m_frame = nullptr;
+        m_view = nullptr;
         return false;
+    }
 
     QObject::connect(m_frame, &CMainFrame::goBack, m_view, &CCorvaneView::OnGoBack);
     QObject::connect(m_frame, &CMainFrame::goForward, m_view, &CCorvaneView::OnGoForward);
@@ -142,11 +153,23 @@ bool CCorvaneApp::CreateMainWindow()
     return true;
 }
 
+void CCorvaneApp::PrepareMainWindow()
+{
+    if (m_frame || !CreateMainWindow())
+        return;
+    m_frame->setAttribute(Qt::WA_DontShowOnScreen);
+    m_frame->show();
+}
+
 bool CCorvaneApp::ProcessShellCommand(const QStringList &arguments)
 {
     const CommandLine command = CommandLine::parse(arguments);
-    if (!CreateMainWindow())
+    if (!m_frame && !CreateMainWindow())
         return false;
+    if (m_frame->testAttribute(Qt::WA_DontShowOnScreen)) {
+        m_frame->hide();
+        m_frame->setAttribute(Qt::WA_DontShowOnScreen, false);
+    }
     if (command.fileToOpen.isEmpty())
         return m_doc->OnNewDocument();
     return OpenDocumentFile(command.fileToOpen);

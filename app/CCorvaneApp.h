@@ -52,6 +52,7 @@ public:
 private:
     bool ProcessShellCommand(const QStringList &arguments);
     bool CreateMainWindow();
+    void PrepareMainWindow();
     bool OpenDocumentFile(const QString &path);
 
     std::unique_ptr<QWebEngineProfile> m_profile;

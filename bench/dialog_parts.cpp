@@ -3,9 +3,12 @@
 // Built twice, without and with the web engine linked in (its libraries and
 // their start-up hooks load before main()).
 //
-//   bench-dialog-parts[-webengine] [--login PROGRAM_FOLDER/] [--app-font] [--share-gl]
+//   bench-dialog-parts[-webengine] [--login PROGRAM_FOLDER/] [--app-font] [--share-gl] [--repaints N]
+//                                    [--no-style-sheet] [--text]
 //
-// Traces "start" and "dialog painted" like the client, then quits.
+// Traces "start" and "dialog painted" like the client, then quits. With
+// --repaints, first repaints the dialog N times and prints the mean time of
+// one repaint (what a prompt change or a hover costs the dialog).
 
 #include "BenchTrace.h"
 #include "CLogin.h"
@@ -21,6 +24,8 @@
 #include <QWebEngineView>
 #endif
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -28,7 +33,7 @@ namespace {
 class BareDialog final : public QDialog
 {
 public:
-    BareDialog()
+    explicit BareDialog(bool text) : m_text(text)
     {
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
         setFixedSize(609, 278);
@@ -39,6 +44,14 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(0x0b, 0x2a, 0x4a));
+        if (m_text) {
+            // The least a Chinese login dialog draws: one line in the CJK face.
+            QFont font(QStringLiteral("Noto Sans CJK SC"));
+            font.setPixelSize(12);
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            painter.drawText(QRect(27, 250, 342, 21), Qt::AlignCenter, QStringLiteral("欢迎使用Kelumo大数据"));
+        }
         if (!m_painted) {
             m_painted = true;
             benchTrace("dialog painted");
@@ -47,6 +60,7 @@ protected:
     }
 
 private:
+    bool m_text;
     bool m_painted = false;
 };
 
@@ -57,11 +71,20 @@ int main(int argc, char **argv)
     benchTrace("start");
     const char *loginFolder = nullptr;
     bool appFont = false;
+    int repaints = 0;
+    bool styleSheet = true;
+    bool text = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--login") == 0 && i + 1 < argc)
             loginFolder = argv[++i];
         else if (std::strcmp(argv[i], "--app-font") == 0)
             appFont = true;
+        else if (std::strcmp(argv[i], "--repaints") == 0 && i + 1 < argc)
+            repaints = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--text") == 0)
+            text = true;
+        else if (std::strcmp(argv[i], "--no-style-sheet") == 0)
+            styleSheet = false;
         else if (std::strcmp(argv[i], "--share-gl") == 0)
             QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
@@ -85,14 +108,26 @@ int main(int argc, char **argv)
         CLogin login;
         login.SetStartUrlBuffer(startUrl);
         login.SetProgramFolder(QString::fromLocal8Bit(loginFolder));
-        QObject::connect(&login, &CLogin::firstPainted, [&login] {
+        // Dropped before the first show, so no control is polished with it.
+        if (!styleSheet)
+            login.setStyleSheet(QString());
+        QObject::connect(&login, &CLogin::firstPainted, [&login, repaints] {
             benchTrace("dialog painted");
-            QTimer::singleShot(0, &login, [&login] { login.done(CLogin::IDCANCEL); });
+            QTimer::singleShot(0, &login, [&login, repaints] {
+                if (repaints > 0) {
+                    const auto start = std::chrono::steady_clock::now();
+                    for (int i = 0; i < repaints; ++i)
+                        login.repaint();
+                    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+                    std::fprintf(stderr, "repaint %.3f ms\n", took.count() / repaints);
+                }
+                login.done(CLogin::IDCANCEL);
+            });
         });
         login.DoModal();
         return 0;
     }
-    BareDialog dialog;
+    BareDialog dialog(text);
     dialog.show();
     return app.exec();
 }

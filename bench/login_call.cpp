@@ -1,11 +1,14 @@
 // The client's login call, timed in-process: a fresh CheckUserLoginSoapProxy
 // per call, as the sign-in worker makes one per login.
 //
-//   bench-login-call ENDPOINT CALLS [--warmup N] [--capture FILE]
+//   bench-login-call ENDPOINT CALLS [--warmup N] [--capture FILE] [--ssl-noinit] [--system-bufsizes]
 //
 // --capture writes the bytes of the first call as they leave for the socket
 // (the raw-socket floor replays them) and counts the send and receive calls
 // the runtime made for it.
+// Experiments on what a call costs: --ssl-noinit keeps the runtime from
+// initialising OpenSSL when the first context is made (an http endpoint never
+// needs it); --system-bufsizes leaves the socket buffer sizes to the system.
 
 #include "BenchSamples.h"
 #include "CheckUserLoginSoapProxy.h"
@@ -29,6 +32,7 @@ struct Capture
 };
 
 Capture *g_capture = nullptr;
+bool g_systemBufferSizes = false;
 
 int teeSend(struct soap *soap, const char *data, size_t length)
 {
@@ -51,6 +55,8 @@ bool callOnce(const char *endpoint, Capture *capture)
 
     CheckUserLoginSoapProxy proxy;
     proxy.endpoint = endpoint;
+    if (g_systemBufferSizes)
+        proxy.sndbuf = proxy.rcvbuf = 0;
     if (capture) {
         capture->send = proxy.fsend;
         capture->recv = proxy.frecv;
@@ -89,11 +95,15 @@ int main(int argc, char **argv)
     const int calls = std::atoi(argv[2]);
     int warmup = 5;
     const char *captureFile = nullptr;
-    for (int i = 3; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--warmup") == 0)
-            warmup = std::atoi(argv[i + 1]);
-        else if (std::strcmp(argv[i], "--capture") == 0)
-            captureFile = argv[i + 1];
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--warmup") == 0 && i + 1 < argc)
+            warmup = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "--capture") == 0 && i + 1 < argc)
+            captureFile = argv[++i];
+        else if (std::strcmp(argv[i], "--ssl-noinit") == 0)
+            soap_ssl_noinit();
+        else if (std::strcmp(argv[i], "--system-bufsizes") == 0)
+            g_systemBufferSizes = true;
     }
 
     if (captureFile) {

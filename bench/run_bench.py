@@ -237,6 +237,15 @@ class Bench:
             for side, argv in order:
                 self.results["P1"][side].append(statistics.median(self.run_samples(argv)))
         self.bench_curl(request)
+        # The login a user makes is the first call of its process: one call
+        # in a fresh process per run, for both sides.
+        for round_ in range(max(self.args.rounds, 10)):
+            order = [("first_client", client[:2] + ["1", "--warmup", "0"]),
+                     ("first_floor", floor[:4] + ["1", "--warmup", "0"])]
+            if round_ % 2:
+                order.reverse()
+            for key, argv in order:
+                self.info.setdefault(key, []).extend(self.run_samples(argv))
 
     def bench_curl(self, request):
         with open(request, "rb") as f:
@@ -371,6 +380,9 @@ class Bench:
         print(f"P1: medians of per-round medians ({self.args.calls} calls a round, in-process); "
               f"curl with the same headers and body, whole process: {curl:.2f} ms median "
               f"({len(self.info['curl'])} runs). Proxy: {self.info['capture']}.")
+        print(f"P1: first call in a fresh process (what a sign-in makes): client "
+              f"{statistics.median(self.info['first_client']):.3f} ms, floor "
+              f"{statistics.median(self.info['first_floor']):.3f} ms ({len(self.info['first_client'])} runs each).")
         print(f"P2: from the driver's clock right before exec. Before main() (to the 'start' trace): "
               f"client {statistics.median(self.info['client_premain']):.1f} ms, "
               f"floor {statistics.median(self.info['floor_premain']):.1f} ms.")

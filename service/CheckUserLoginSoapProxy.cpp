@@ -57,6 +57,11 @@ std::string_view localName(const char *qname)
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
+// TLS is set up on demand, by the first https call: the runtime would
+// otherwise initialise it with the first context of any call, which costs a
+// plain http sign-in a few milliseconds. Must run before any context exists.
+const bool tlsOnDemand = (soap_ssl_noinit(), true);
+
 const char *systemCaFile()
 {
     static const char *const candidates[] = {
@@ -111,6 +116,8 @@ void CheckUserLoginSoapProxy::applyDefaults()
     connect_timeout = connectTimeLimit;
     send_timeout = sendTimeLimit;
     recv_timeout = receiveTimeLimit;
+    transfer_timeout = transferTimeLimit;
+    recv_maxlength = receiveSizeLimit;
 }
 
 void CheckUserLoginSoapProxy::free_results()
