@@ -47,6 +47,13 @@ public:
     static constexpr int connectTimeLimit = 15;
     static constexpr int sendTimeLimit = 30;
     static constexpr int receiveTimeLimit = 30;
+    // However steadily a server trickles it, the whole answer must arrive
+    // within this time.
+    static constexpr int transferTimeLimit = 60;
+    // Largest answer taken, in bytes (after any decompression). The service's
+    // answers are well under 1 KB; this bounds the memory and the parsing time
+    // a server can make the client spend.
+    static constexpr ULONG64 receiveSizeLimit = 64 * 1024;
 
 private:
     int call(_ns1__CheckUserRegisterCode *request, _ns1__CheckUserRegisterCodeResponse *response);
