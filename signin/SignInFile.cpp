@@ -6,19 +6,25 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 // One line up to LF, without the LF and a CR before it; at most `limit` bytes
-// are kept, the rest of an overlong line is skipped.
-void readLine(QFile &file, std::string &line, std::size_t limit)
+// are kept, the rest of an overlong line is skipped. Reads no more than
+// `budget` bytes (and takes them off it), so that a huge damaged file cannot
+// hold up the dialog that opens it.
+void readLine(QFile &file, std::string &line, std::size_t limit, qint64 &budget)
 {
     line.clear();
     char buffer[4096];
     bool lineEnded = false;
-    while (!lineEnded) {
-        const qint64 n = file.readLine(buffer, sizeof buffer);
+    while (!lineEnded && budget > 0) {
+        // readLine() leaves room for a terminating NUL in maxSize.
+        const qint64 n = file.readLine(buffer, std::min<qint64>(sizeof buffer, budget + 1));
         if (n <= 0)
             break;
+        budget -= n;
         std::size_t length = static_cast<std::size_t>(n);
         if (buffer[length - 1] == '\n') {
             --length;
@@ -52,8 +58,9 @@ bool SignInFile::load(const QString &path, Contents &contents)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    readLine(file, contents.account, maxLineBytes);
-    readLine(file, contents.password, maxLineBytes);
+    qint64 budget = maxReadBytes;
+    readLine(file, contents.account, maxLineBytes, budget);
+    readLine(file, contents.password, maxLineBytes, budget);
     return true;
 }
 

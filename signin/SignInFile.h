@@ -23,7 +23,8 @@ public:
     };
 
     // False when the file cannot be opened. Lines end at LF or CR LF; a missing
-    // line reads as empty. Lines are read up to maxLineBytes each.
+    // line reads as empty. Lines are read up to maxLineBytes each, and no more
+    // than maxReadBytes of the file in all.
     static bool load(const QString &path, Contents &contents);
 
     // Replaces the file, readable by its owner only. Errors are ignored: the
@@ -35,5 +36,6 @@ public:
     static std::string serialize(const std::string &account, const std::string &password, bool remember);
 
     static constexpr std::size_t maxLineBytes = 64 * 1024;
+    static constexpr qint64 maxReadBytes = 1024 * 1024;
     static constexpr const char *fileName = "data.dat";
 };
