@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoxCloser.h"
+
 #include "LoginParams.h"
 
 #include <QAbstractButton>
@@ -46,31 +48,3 @@ inline constexpr long rssGrowthLimitKiB = 32 * 1024;
 inline constexpr long rssGrowthLimitKiB = 32 * 1024;
 #endif
 
-// The worker's boxes run their own event loop, so a test can only meet them
-// from inside it: a timer notes what the box shows and closes it.
-class BoxCloser final : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            ++count;
-            title = box->windowTitle();
-            text = box->text();
-            guardTakenWhileShown = g_loginParams.inFlight.isTaken();
-            box->button(QMessageBox::Ok)->click();
-        });
-        m_timer.start(20);
-    }
-
-    int count = 0;
-    QString title;
-    QString text;
-    bool guardTakenWhileShown = false;
-
-private:
-    QTimer m_timer;
-};

@@ -2,6 +2,7 @@
 #include "GbkText.h"
 #include "LoginParams.h"
 #include "LoopbackPeer.h"
+#include "BoxCloser.h"
 #include "MyOPCStatic.h"
 
 #include <QApplication>
@@ -32,41 +33,6 @@ public:
     QList<QUrl> urls;
 public slots:
     void open(const QUrl &url) { urls << url; }
-};
-
-// The worker's boxes run their own event loop, so a test can only meet them
-// from inside it: a timer notes what the box shows and closes it.
-class BoxCloser final : public QObject
-{
-public:
-    BoxCloser()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            ++count;
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            parent = box->parentWidget();
-            buttons = box->standardButtons();
-            guardTakenWhileShown = g_loginParams.inFlight.isTaken();
-            box->button(QMessageBox::Ok)->click();
-        });
-        m_timer.start(20);
-    }
-
-    int count = 0;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QWidget *parent = nullptr;
-    QMessageBox::StandardButtons buttons;
-    bool guardTakenWhileShown = false;
-
-private:
-    QTimer m_timer;
 };
 
 } // namespace

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "LoginParams.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QObject>
+#include <QPushButton>
+#include <QTimer>
+
+// The worker's boxes run their own event loop, so a test can only meet them
+// from inside it: a timer notes what the box shows and closes it.
+class BoxCloser final : public QObject
+{
+public:
+    BoxCloser()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            ++count;
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            parent = box->parentWidget();
+            buttons = box->standardButtons();
+            guardTakenWhileShown = g_loginParams.inFlight.isTaken();
+            box->button(QMessageBox::Ok)->click();
+        });
+        m_timer.start(20);
+    }
+
+    int count = 0;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget *parent = nullptr;
+    QMessageBox::StandardButtons buttons;
+    bool guardTakenWhileShown = false;
+
+private:
+    QTimer m_timer;
+};
