@@ -9,6 +9,7 @@
 #include "DownloadManager.h"
 #include "ProgramFolder.h"
 #include "SignInFile.h"
+#include "SignInSettings.h"
 #include "Trace.h"
 
 #include <QApplication>
@@ -70,6 +71,7 @@ bool CCorvaneApp::InitInstance()
         login.SetStartUrlBuffer(GetStartUrl());
         login.SetProgramFolder(QString::fromLocal8Bit(m_szAppFolder.c_str()));
         login.SetFallbackFolder(SignInFile::userFolder());
+        login.SetSettings(SignInSettings::fromEnvironment());
         // While the user types, the engine comes up behind the dialog: the
         // main window is built and realised without being shown, so the
         // start page does not wait for it after the login.

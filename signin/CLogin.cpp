@@ -2,12 +2,10 @@
 
 #include "BitmapButton.h"
 #include "GbkText.h"
-#include "LoginDialogHost.h"
 #include "LoginParams.h"
 #include "MyOPCStatic.h"
 #include "SignInFile.h"
 #include "SignInRules.h"
-#include "SignInRun.h"
 #include "Trace.h"
 
 #include <QCheckBox>
@@ -20,8 +18,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QUrl>
-
-#include <system_error>
 
 namespace {
 
@@ -43,15 +39,6 @@ constexpr const char *passwordPrompt = "请输入账号密码！";
 constexpr const char *loginHoverPrompt = "点击登录咨询信息中心";
 constexpr const char *initialPrompt = "请输入账号";
 
-QString siteAddress()
-{
-    const QByteArray fromEnv = qgetenv("KELUMO_SITE");
-    QString site = fromEnv.isEmpty() ? QStringLiteral(KELUMO_DEFAULT_SITE) : QString::fromUtf8(fromEnv);
-    while (site.endsWith(QLatin1Char('/')))
-        site.chop(1);
-    return site;
-}
-
 std::string gbkOf(const QString &text)
 {
     return utf8ToGbk(text.toStdString());
@@ -59,24 +46,24 @@ std::string gbkOf(const QString &text)
 
 } // namespace
 
-CLogin::CLogin(QWidget *parent) : QDialog(parent), m_host(std::make_shared<LoginDialogHost>(this))
+CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::builtIn())
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Kelumo大数据"));
     setFixedSize(dialogSize);
-    // The dialog itself takes the focus when no control has it, so that Enter
-    // and Escape still work.
-    setFocusPolicy(Qt::StrongFocus);
+    // The dialog itself holds the focus when no control has it, so that Enter
+    // and Escape still work, but it is no Tab stop: Tab visits the controls only.
+    setFocusPolicy(Qt::NoFocus);
     QFont font(QStringLiteral("Noto Sans CJK SC"));
     font.setPixelSize(12);
     setFont(font);
     buildControls();
+    m_session.setSettings(m_settings);
+    connect(&m_session, &SignInSession::messageRequested, this, &CLogin::showMessage);
+    connect(&m_session, &SignInSession::finished, this, [this] { OnLoginFinished(0, 0); });
 }
 
-CLogin::~CLogin()
-{
-    endRun();
-}
+CLogin::~CLogin() = default;
 
 const char *CLogin::defaultPrompt()
 {
@@ -162,6 +149,13 @@ void CLogin::buildControls()
 void CLogin::SetStartUrlBuffer(char *buffer)
 {
     m_pStartUrl = buffer;
+    m_session.setStartUrlBuffer(buffer);
+}
+
+void CLogin::SetSettings(const SignInSettings &settings)
+{
+    m_settings = settings;
+    m_session.setSettings(settings);
 }
 
 void CLogin::SetProgramFolder(const QString &folder)
@@ -227,7 +221,7 @@ void CLogin::SaveSignIn(const std::string &account, const std::string &password,
 
 void CLogin::OnLogin()
 {
-    if (!g_loginParams.inFlight.tryTake())
+    if (!m_session.tryBegin())
         return;
 
     const std::string account = gbkOf(m_editAccount->text());
@@ -237,7 +231,7 @@ void CLogin::OnLogin()
     const signin::CheckResult check = signin::checkCredentials(account, password);
     if (check != signin::CheckResult::Accepted) {
         prompt(signin::checkPrompt(check));
-        g_loginParams.inFlight.release();
+        m_session.abandon();
         return;
     }
 
@@ -245,19 +239,11 @@ void CLogin::OnLogin()
     g_loginParams.password = password;
     g_loginParams.company = company;
 
-    auto run = std::make_shared<SignInRun>(m_pStartUrl, m_host, company, account, password);
-    try {
-        // The previous worker released the guard as its very last step.
-        if (m_hThread.joinable())
-            m_hThread.join();
-        m_hThread = std::thread(LoginThreadProc, run);
-    } catch (const std::system_error &) {
-        g_loginParams.inFlight.release();
+    if (!m_session.start(company, account, password)) {
         QMessageBox::warning(this, QString::fromUtf8(signin::messageCaption),
                              QString::fromUtf8(signin::connectFailedMessage));
         return;
     }
-    m_run = std::move(run);
     emit loginStarted();
 
     SaveSignIn(account, password, m_checkRemember->isChecked());
@@ -265,36 +251,29 @@ void CLogin::OnLogin()
 
 long CLogin::OnLoginFinished(quintptr, qintptr)
 {
-    if (m_hThread.joinable())
-        m_hThread.join();
-    m_run.reset();
+    m_session.waitForWorker();
     done(IDOK);
     return 1;
-}
-
-void CLogin::endRun()
-{
-    m_host->detach();
-    if (m_run) {
-        m_run->cancel();
-        m_run.reset();
-    }
-    // A worker still waiting for the network is left to finish on its own;
-    // it no longer touches this dialog or the start address.
-    if (m_hThread.joinable())
-        m_hThread.detach();
 }
 
 void CLogin::done(int result)
 {
     if (result != IDOK)
-        endRun();
+        m_session.cancel();
     QDialog::done(result);
 }
 
 void CLogin::reject()
 {
     done(IDCANCEL);
+}
+
+void CLogin::showMessage(const QString &text)
+{
+    trace("message", text.toStdString());
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(signin::messageCaption), text, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("signInMessage"));
+    box.exec();
 }
 
 void CLogin::prompt(const char *utf8)
@@ -305,7 +284,7 @@ void CLogin::prompt(const char *utf8)
 
 void CLogin::openHelpPage(const char *path)
 {
-    QDesktopServices::openUrl(QUrl(siteAddress() + QLatin1String(path)));
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(m_settings.site) + QLatin1String(path)));
 }
 
 void CLogin::paintEvent(QPaintEvent *)

@@ -1,22 +1,22 @@
 #pragma once
 
+#include "SignInSession.h"
+#include "SignInSettings.h"
+
 #include <QDialog>
 
-#include <memory>
 #include <string>
-#include <thread>
 
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class BitmapButton;
 class MyOPCStatic;
-class LoginDialogHost;
-class SignInRun;
 
 // The login dialog: a borderless window over a picture, with the account and
 // password fields, the remember box, the login and quit buttons, three help
 // buttons and a prompt line. Ends with 1 after a successful login, 2 otherwise.
+// The view of the sign-in: its session owns the worker and the run.
 class CLogin : public QDialog
 {
     Q_OBJECT
@@ -33,6 +33,8 @@ public:
     void SetProgramFolder(const QString &folder);
     // Where the saved sign-in goes when the program folder is not writable.
     void SetFallbackFolder(const QString &folder);
+    // The service and site addresses and the call's limits.
+    void SetSettings(const SignInSettings &settings);
 
     int DoModal();
 
@@ -67,14 +69,13 @@ private:
     void buildControls();
     void prompt(const char *utf8);
     void openHelpPage(const char *path);
-    void endRun();
+    void showMessage(const QString &text);
 
     QLineEdit *m_editCompany = nullptr;
     QLineEdit *m_editAccount = nullptr;
     QLineEdit *m_editPassword = nullptr;
     char *m_pStartUrl = nullptr;
     MyOPCStatic *m_tip = nullptr;
-    std::thread m_hThread;
     BitmapButton *m_btnLogin = nullptr;
     BitmapButton *m_btnQuit = nullptr;
     QString m_szBgPath;
@@ -88,6 +89,6 @@ private:
     QString m_fallbackFolder;
     bool m_initialised = false;
     bool m_painted = false;
-    std::shared_ptr<LoginDialogHost> m_host;
-    std::shared_ptr<SignInRun> m_run;
+    SignInSettings m_settings;
+    SignInSession m_session;
 };

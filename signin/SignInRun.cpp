@@ -73,6 +73,8 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
         if (run->m_startUrl)
             stamped = signin::storeStartAddress(*response.CheckUserRegisterCodeResult, run->m_startUrl,
                                                 signin::startUrlSize);
+        if (stamped)
+            run->m_succeeded = true;
     }
     if (stamped)
         run->m_host->loginFinished();

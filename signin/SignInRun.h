@@ -7,9 +7,9 @@
 
 class SignInHost;
 
-// One started login, shared by the dialog and its worker; whichever ends last
-// frees it. The dialog cancels it when it ends first: from then on the worker
-// neither calls the host nor writes the start address.
+// One started login, shared by the sign-in session and its worker; whichever
+// ends last frees it. The session cancels it when the dialog ends first: from
+// then on the worker neither calls the host nor writes the start address.
 class SignInRun final
 {
 public:
@@ -18,6 +18,8 @@ public:
 
     void cancel();
     bool isCancelled() const { return m_cancelled.load(); }
+    // Set by the worker once the start address is stored, before it says so.
+    bool hasSucceeded() const { return m_succeeded.load(); }
 
     // Service address for this run; empty means the proxy's default.
     std::string endpoint;
@@ -29,6 +31,7 @@ private:
 
     std::mutex m_mutex; // orders cancel() against writing the start address
     std::atomic<bool> m_cancelled{false};
+    std::atomic<bool> m_succeeded{false};
     char *m_startUrl;
     std::shared_ptr<SignInHost> m_host;
     std::string m_company;

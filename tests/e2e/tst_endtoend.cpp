@@ -97,6 +97,7 @@ class TestEndToEnd final : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void cancelEndsWithoutWindow_data();
     void cancelEndsWithoutWindow();
     void refusalsThenSignIn();
     void rememberedSignInFillsTheFields();
@@ -193,15 +194,31 @@ void TestEndToEnd::closeMessageBox()
     xdotool({"key", "Return"});
 }
 
+void TestEndToEnd::cancelEndsWithoutWindow_data()
+{
+    QTest::addColumn<bool>("loginInFlight");
+    QTest::newRow("at once") << false;
+    // The service answers after 5 s: the program ends before, without waiting
+    // for the worker, and nothing the worker still uses is torn down under it.
+    QTest::newRow("while the service is slow") << true;
+}
+
 void TestEndToEnd::cancelEndsWithoutWindow()
 {
+    QFETCH(bool, loginInFlight);
     Client client(m_programFolder, clientEnvironment());
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
     QVERIFY(!window.isEmpty());
+    if (loginInFlight) {
+        typeInto(window, 120, 213, QStringLiteral("slow"));
+        typeInto(window, 318, 213, QStringLiteral("demo123"));
+        xdotool({"key", "Return"});
+        QVERIFY(client.waitFor("login command"));
+    }
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "Escape"});
-    QVERIFY(client.process().waitForFinished(10000));
+    QVERIFY(client.process().waitForFinished(loginInFlight ? 3000 : 10000));
     QCOMPARE(client.process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(client.process().exitCode(), 0);
     QCOMPARE(client.count("signed in"), 0);

@@ -93,7 +93,6 @@ void TestDamagedSignIn::initTestCase()
 void TestDamagedSignIn::cleanup()
 {
     QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
-    qunsetenv("KELUMO_LOGIN_ENDPOINT");
 }
 
 void TestDamagedSignIn::damaged_data()
@@ -202,7 +201,9 @@ void TestDamagedSignIn::damaged()
 
     // A later login saves what was typed, over whatever was there.
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
+    SignInSettings settings = SignInSettings::builtIn();
+    settings.endpoint = peer.endpoint();
+    dialog->SetSettings(settings);
     accountField->setText("demo");
     passwordField->setText("demo123");
     remember->setChecked(true);

@@ -272,7 +272,6 @@ void TestHostilePeers::initTestCase()
 void TestHostilePeers::cleanup()
 {
     QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
-    qunsetenv("KELUMO_LOGIN_ENDPOINT");
     // No row may make the client go anywhere else.
     QCOMPARE(m_witness->connectionCount(), 0);
 }
@@ -607,9 +606,11 @@ void TestHostilePeers::throughTheDialog()
     QFETCH(QString, outcome);
 
     HostilePeer peer(row.script, row.readRequest);
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
     GuardedStartUrl startUrl;
     auto dialog = std::make_unique<CLogin>();
+    SignInSettings settings = SignInSettings::builtIn();
+    settings.endpoint = peer.endpoint();
+    dialog->SetSettings(settings);
     dialog->SetProgramFolder(m_folder.path() + "/");
     dialog->SetStartUrlBuffer(startUrl.data());
     dialog->show();

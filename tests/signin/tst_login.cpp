@@ -18,8 +18,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QDeadlineTimer>
+
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 using namespace std::string_literals;
 
@@ -55,6 +59,8 @@ private slots:
     void checksShowPrompts_data();
     void checksShowPrompts();
     void quitWhileServiceNeverAnswers();
+    void queuedCompletion_data();
+    void queuedCompletion();
     void escapeAndQuitCancel();
     void savedSignInFillsTheFields();
     void withoutSavedSignInNothingHasFocus();
@@ -67,7 +73,7 @@ private slots:
     void paintsWithoutPicture();
 
 private:
-    std::unique_ptr<CLogin> makeDialog();
+    std::unique_ptr<CLogin> makeDialog(const std::string &endpoint = {});
     void typeCredentials(CLogin &dialog, const QString &account, const QString &password);
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -84,12 +90,15 @@ void TestLogin::cleanup()
 {
     // Every path of the worker frees the guard, also after the dialog is gone.
     QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
-    qunsetenv("KELUMO_LOGIN_ENDPOINT");
 }
 
-std::unique_ptr<CLogin> TestLogin::makeDialog()
+std::unique_ptr<CLogin> TestLogin::makeDialog(const std::string &endpoint)
 {
     auto dialog = std::make_unique<CLogin>();
+    SignInSettings settings = SignInSettings::builtIn();
+    settings.endpoint = endpoint;
+    settings.site = "http://127.0.0.1:9";
+    dialog->SetSettings(settings);
     dialog->SetProgramFolder(m_folder->path() + "/");
     dialog->SetStartUrlBuffer(m_startUrl);
     dialog->show();
@@ -129,8 +138,7 @@ void TestLogin::answerTable()
     QFETCH(QString, message);
 
     LoopbackPeer peer(reply);
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     typeCredentials(*dialog, "demo", "demo123");
     BoxCloser closer;
     dialog->OnLogin();
@@ -153,8 +161,7 @@ void TestLogin::answerTable()
 void TestLogin::successClosesWithStampedAddress()
 {
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/start?ver=100&amp;lang=cn")));
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     QSignalSpy finished(dialog.get(), &QDialog::finished);
     typeCredentials(*dialog, "demo", "demo123");
     dialog->OnLogin();
@@ -167,8 +174,7 @@ void TestLogin::successClosesWithStampedAddress()
 void TestLogin::requestCarriesTypedTexts()
 {
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     typeCredentials(*dialog, "张三", "p&w<d>");
     dialog->OnLogin();
     QTRY_COMPARE(dialog->result(), 1);
@@ -183,8 +189,7 @@ void TestLogin::requestCarriesTypedTexts()
 void TestLogin::enterStartsOneLogin()
 {
     LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     typeCredentials(*dialog, "demo", "demo123");
     // With no control focused, the press and the release both reach the dialog.
     dialog->setFocus();
@@ -199,8 +204,7 @@ void TestLogin::enterStartsOneLogin()
 void TestLogin::secondCommandWhileInFlightSendsNothing()
 {
     LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     typeCredentials(*dialog, "demo", "demo123");
     auto *loginButton = dialog->findChild<QAbstractButton *>("login");
     loginButton->click();
@@ -215,8 +219,7 @@ void TestLogin::secondCommandWhileInFlightSendsNothing()
 void TestLogin::refusedCheckThenValidLogin()
 {
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     typeCredentials(*dialog, "", "demo123");
     dialog->OnLogin();
     QVERIFY(!g_loginParams.inFlight.isTaken());
@@ -254,8 +257,7 @@ void TestLogin::checksShowPrompts()
 void TestLogin::quitWhileServiceNeverAnswers()
 {
     auto peer = std::make_unique<LoopbackPeer>(std::string(), LoopbackPeer::Behaviour::NeverAnswer);
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer->endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer->endpoint());
     typeCredentials(*dialog, "demo", "demo123");
     dialog->OnLogin();
     QTRY_COMPARE(peer->connectionCount(), 1);
@@ -271,6 +273,41 @@ void TestLogin::quitWhileServiceNeverAnswers()
     QTest::qWait(100);
     QVERIFY(!QApplication::activeModalWidget());
     QCOMPARE(std::string(m_startUrl), ""s);
+}
+
+void TestLogin::queuedCompletion_data()
+{
+    QTest::addColumn<bool>("quit");
+    QTest::addColumn<int>("result");
+    QTest::newRow("another login command") << false << int(CLogin::IDOK);
+    QTest::newRow("quit") << true << int(CLogin::IDCANCEL);
+}
+
+// The worker has ended and its completion waits in the queue when the user
+// acts: a second login must not start, and a quit must stay a quit.
+void TestLogin::queuedCompletion()
+{
+    QFETCH(bool, quit);
+    QFETCH(int, result);
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    auto dialog = makeDialog(peer.endpoint());
+    typeCredentials(*dialog, "demo", "demo123");
+    QSignalSpy finished(dialog.get(), &QDialog::finished);
+    dialog->OnLogin();
+    QDeadlineTimer deadline(10000);
+    while (g_loginParams.inFlight.isTaken() && !deadline.hasExpired())
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    QVERIFY(!g_loginParams.inFlight.isTaken());
+
+    if (quit)
+        dialog->findChild<QAbstractButton *>("quit")->click();
+    else
+        dialog->OnLogin();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.front().front().toInt(), result);
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(peer.connectionCount(), 1);
 }
 
 void TestLogin::escapeAndQuitCancel()
@@ -324,8 +361,7 @@ void TestLogin::loginSavesTheSignIn()
     QFETCH(bool, remember);
     QFETCH(QByteArray, bytes);
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
-    qputenv("KELUMO_LOGIN_ENDPOINT", peer.endpoint().c_str());
-    auto dialog = makeDialog();
+    auto dialog = makeDialog(peer.endpoint());
     typeCredentials(*dialog, "demo", "demo123");
     dialog->findChild<QCheckBox *>("remember")->setChecked(remember);
     BoxCloser closer;
@@ -374,10 +410,8 @@ void TestLogin::helpButtonsOpenSitePages()
     QFETCH(QString, url);
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("http", &catcher, "open");
-    qputenv("KELUMO_SITE", "http://127.0.0.1:9/");
     auto dialog = makeDialog();
     dialog->findChild<QPushButton *>(button)->click();
-    qunsetenv("KELUMO_SITE");
     QDesktopServices::unsetUrlHandler("http");
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl(url)});
     QVERIFY(dialog->isVisible());
@@ -399,7 +433,7 @@ void TestLogin::controlsAtTemplatePositions()
     for (int i = 0; i < 8; ++i) {
         order << w->objectName();
         w = w->nextInFocusChain();
-        while (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w == dialog.get())
+        while (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus))
             w = w->nextInFocusChain();
     }
     QCOMPARE(order, (QStringList{"login", "account", "password", "quit", "forgotPassword", "cannotLogin",
