@@ -2,8 +2,27 @@
 
 #include "TsanHandOff.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
 #include <QObject>
+
+QEvent::Type SessionLink::Event::eventType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+SessionLink::Event::Event(std::shared_ptr<SessionLink> link, bool finished, std::string gbkText)
+    : QEvent(eventType()), m_link(std::move(link)), m_finished(finished), m_text(std::move(gbkText))
+{
+}
+
+void SessionLink::Event::deliver()
+{
+    if (m_finished)
+        m_link->deliverFinished();
+    else
+        m_link->deliverMessage(m_text);
+}
 
 SessionLink::SessionLink(QObject *receiver, MessageHandler onMessage, FinishedHandler onFinished)
     : m_receiver(receiver), m_onMessage(std::move(onMessage)), m_onFinished(std::move(onFinished))
@@ -19,22 +38,22 @@ void SessionLink::detach()
     m_closed.notify_all();
 }
 
+// Called with m_mutex held: the receiver detaches before it goes, so it
+// cannot go in between; an event still queued when it goes goes with it.
+void SessionLink::post(bool finished, const std::string &gbkText)
+{
+    auto *event = new Event(shared_from_this(), finished, gbkText);
+    handoff::posting();
+    QCoreApplication::postEvent(m_receiver, event);
+}
+
 void SessionLink::showMessage(const std::string &gbkText)
 {
     std::unique_lock lock(m_mutex);
     if (!m_receiver)
         return;
     const unsigned ticket = m_boxesClosed + 1;
-    // Posted while the lock is held: the receiver detaches before it goes,
-    // so it cannot go in between; a call still queued when it goes goes too.
-    handoff::posting();
-    QMetaObject::invokeMethod(
-        m_receiver,
-        [self = shared_from_this(), text = gbkText] {
-            handoff::received();
-            self->deliverMessage(text);
-        },
-        Qt::QueuedConnection);
+    post(false, gbkText);
     m_closed.wait(lock, [&] { return m_boxesClosed >= ticket || !m_receiver; });
 }
 
@@ -59,16 +78,8 @@ void SessionLink::deliverMessage(const std::string &gbkText)
 void SessionLink::loginFinished()
 {
     std::lock_guard lock(m_mutex);
-    if (!m_receiver)
-        return;
-    handoff::posting();
-    QMetaObject::invokeMethod(
-        m_receiver,
-        [self = shared_from_this()] {
-            handoff::received();
-            self->deliverFinished();
-        },
-        Qt::QueuedConnection);
+    if (m_receiver)
+        post(true, {});
 }
 
 void SessionLink::deliverFinished()

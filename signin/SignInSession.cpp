@@ -4,6 +4,7 @@
 #include "LoginParams.h"
 #include "SessionLink.h"
 #include "SignInRun.h"
+#include "TsanHandOff.h"
 
 #include <atomic>
 #include <system_error>
@@ -20,6 +21,18 @@ SignInSession::SignInSession(QObject *parent) : QObject(parent) {}
 SignInSession::~SignInSession()
 {
     cancel();
+    // Requests still queued are deleted with this object: after everything
+    // their workers did before posting them.
+    handoff::received();
+}
+
+void SignInSession::customEvent(QEvent *event)
+{
+    // Before anything of the event is read, its type included.
+    handoff::received();
+    if (event->type() != SessionLink::Event::eventType())
+        return;
+    static_cast<SessionLink::Event *>(event)->deliver();
 }
 
 void SignInSession::setSettings(const SignInSettings &settings)

@@ -55,6 +55,10 @@ signals:
     // The current run stored the start address.
     void finished();
 
+protected:
+    // The worker's requests arrive here, posted by its link.
+    void customEvent(QEvent *event) override;
+
 private:
     SignInSettings m_settings;
     char *m_pStartUrl = nullptr;
