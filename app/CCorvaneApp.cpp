@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
@@ -38,6 +39,10 @@ CCorvaneApp::~CCorvaneApp() = default;
 
 int CCorvaneApp::Run(int argc, char **argv)
 {
+    // The engine's start-up dump is for its developers; a user's own rules win.
+    // (QT_LOGGING_RULES is read when Qt's libraries load, before main().)
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 #ifndef Q_OS_WIN
     // The engine's sandbox refuses to run as root; turn it off only then.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {

@@ -124,13 +124,14 @@ void CLogin::buildControls()
     m_editCompany->setEnabled(false);
     m_editCompany->hide();
 
-    // Texts drawn on the picture's dark lower panel.
+    // Texts drawn on the picture's dark lower panel. Only the dialog's own
+    // buttons: the message boxes it owns would inherit light text on grey.
     setStyleSheet(QStringLiteral(
-        "QPushButton { color: #dde6ee; background: transparent; border: 1px solid rgba(185,211,226,90);"
+        "CLogin > QPushButton { color: #dde6ee; background: transparent; border: 1px solid rgba(185,211,226,90);"
         " border-radius: 3px; }"
-        "QPushButton:hover { background: rgba(255,255,255,30); }"
-        "QPushButton:pressed { background: rgba(255,255,255,60); }"
-        "QPushButton:focus { border-color: #b9d3e2; }"
+        "CLogin > QPushButton:hover { background: rgba(255,255,255,30); }"
+        "CLogin > QPushButton:pressed { background: rgba(255,255,255,60); }"
+        "CLogin > QPushButton:focus { border-color: #b9d3e2; }"
         "MyOPCStatic { color: #b9d3e2; }"
         "QLineEdit { border: 1px solid #7f9db9; background: white; color: black; padding: 0 3px; }"
         "QLineEdit:focus { border-color: #2a8bd0; }"));

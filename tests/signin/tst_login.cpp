@@ -149,6 +149,8 @@ void TestLogin::answerTable()
     QCOMPARE(closer.icon, QMessageBox::Warning);
     QCOMPARE(closer.parent, dialog.get());
     QCOMPARE(closer.buttons, QMessageBox::Ok);
+    // The dialog's light-on-dark button look stays the dialog's own.
+    QCOMPARE(closer.okTextColor, QApplication::palette().color(QPalette::ButtonText));
     // The worker waits for the box: the login is still in flight while it shows.
     QVERIFY(closer.guardTakenWhileShown);
 

@@ -25,6 +25,7 @@ public:
             icon = box->icon();
             parent = box->parentWidget();
             buttons = box->standardButtons();
+            okTextColor = box->button(QMessageBox::Ok)->palette().color(QPalette::ButtonText);
             guardTakenWhileShown = g_loginParams.inFlight.isTaken();
             box->button(QMessageBox::Ok)->click();
         });
@@ -37,6 +38,7 @@ public:
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QWidget *parent = nullptr;
     QMessageBox::StandardButtons buttons;
+    QColor okTextColor;
     bool guardTakenWhileShown = false;
 
 private:
