@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 
 namespace {
@@ -178,6 +179,10 @@ void CLogin::showEvent(QShowEvent *event)
 {
     if (!m_initialised) {
         m_initialised = true;
+        // Centred on the screen by the dialog itself, not left to a window
+        // manager: its message boxes are placed over where it really is.
+        if (const QScreen *where = screen())
+            move(where->availableGeometry().center() - rect().center());
         OnInitDialog();
     }
     QDialog::showEvent(event);
