@@ -1,6 +1,7 @@
 #include "CLogin.h"
 
 #include "BitmapButton.h"
+#include "DoubleImages.h"
 #include "GbkText.h"
 #include "LoginDialogHost.h"
 #include "LoginParams.h"
@@ -139,11 +140,12 @@ void CLogin::buildControls()
 
     // Texts drawn on the picture's dark lower panel.
     setStyleSheet(QStringLiteral(
-        "QPushButton { color: #dde6ee; background: transparent; border: 1px solid rgba(185,211,226,90);"
+        // Only the dialog's own buttons: its message boxes keep the standard look.
+        "CLogin > QPushButton { color: #dde6ee; background: transparent; border: 1px solid rgba(185,211,226,90);"
         " border-radius: 3px; }"
-        "QPushButton:hover { background: rgba(255,255,255,30); }"
-        "QPushButton:pressed { background: rgba(255,255,255,60); }"
-        "QPushButton:focus { border-color: #b9d3e2; }"
+        "CLogin > QPushButton:hover { background: rgba(255,255,255,30); }"
+        "CLogin > QPushButton:pressed { background: rgba(255,255,255,60); }"
+        "CLogin > QPushButton:focus { border-color: #b9d3e2; }"
         "MyOPCStatic { color: #b9d3e2; }"
         "QLineEdit { border: 1px solid #7f9db9; background: white; color: black; padding: 0 3px; }"
         "QLineEdit:focus { border-color: #2a8bd0; }"));
@@ -311,7 +313,8 @@ void CLogin::openHelpPage(const char *path)
 void CLogin::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QPixmap picture(m_szBgPath);
+    const QPixmap picture =
+        loadLoginPicture(m_szBgPath, devicePixelRatioF(), QByteArrayLiteral(KELUMO_SHIPPED_LOGINBG_SHA256));
     if (!picture.isNull()) {
         painter.drawPixmap(rect(), picture);
     } else {

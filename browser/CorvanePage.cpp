@@ -1,0 +1,50 @@
+#include "CorvanePage.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QWebEngineView>
+
+CorvanePage::CorvanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
+{
+}
+
+QString CorvanePage::dialogCaption()
+{
+    return QStringLiteral("Kelumo大数据");
+}
+
+QWidget *CorvanePage::dialogParent() const
+{
+    QWidget *view = QWebEngineView::forPage(this);
+    return view ? view->window() : nullptr;
+}
+
+void CorvanePage::javaScriptAlert(const QUrl &, const QString &msg)
+{
+    QMessageBox box(QMessageBox::Information, dialogCaption(), msg, QMessageBox::Ok, dialogParent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool CorvanePage::javaScriptConfirm(const QUrl &, const QString &msg)
+{
+    QMessageBox box(QMessageBox::Question, dialogCaption(), msg, QMessageBox::Ok | QMessageBox::Cancel,
+                    dialogParent());
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Ok;
+}
+
+bool CorvanePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue, QString *result)
+{
+    // The page may go while the dialog is up (its window closed under it).
+    QPointer<CorvanePage> self(this);
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(dialogParent(), dialogCaption(), msg, QLineEdit::Normal, defaultValue, &accepted);
+    if (!self || !accepted)
+        return false;
+    if (result)
+        *result = text;
+    return true;
+}
