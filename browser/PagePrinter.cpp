@@ -59,10 +59,13 @@ bool PagePrinter::render(QPrinter *printer)
         loop.quit();
     });
     const auto gone = connect(m_view, &QObject::destroyed, &loop, &QEventLoop::quit);
+    // A renderer that dies mid-print reports nothing more.
+    const auto crashed = connect(m_view->page(), &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
     m_view->print(printer);
     loop.exec();
     disconnect(finished);
     disconnect(gone);
+    disconnect(crashed);
     if (!view)
         return false;
     m_rendering = false;
