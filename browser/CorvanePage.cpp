@@ -5,6 +5,17 @@
 #include <QPointer>
 #include <QWebEngineView>
 
+namespace {
+
+// A box sized to a short message would cut its caption off.
+void widenForCaption(QMessageBox &box)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 200px; }"));
+}
+
+} // namespace
+
 CorvanePage::CorvanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
 }
@@ -23,7 +34,7 @@ QWidget *CorvanePage::dialogParent() const
 void CorvanePage::javaScriptAlert(const QUrl &, const QString &msg)
 {
     QMessageBox box(QMessageBox::Information, dialogCaption(), msg, QMessageBox::Ok, dialogParent());
-    box.setTextFormat(Qt::PlainText);
+    widenForCaption(box);
     box.exec();
 }
 
@@ -31,7 +42,7 @@ bool CorvanePage::javaScriptConfirm(const QUrl &, const QString &msg)
 {
     QMessageBox box(QMessageBox::Question, dialogCaption(), msg, QMessageBox::Ok | QMessageBox::Cancel,
                     dialogParent());
-    box.setTextFormat(Qt::PlainText);
+    widenForCaption(box);
     return box.exec() == QMessageBox::Ok;
 }
 
