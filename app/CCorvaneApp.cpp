@@ -1,5 +1,6 @@
 #include "CCorvaneApp.h"
 
+#include "BrowserProfile.h"
 #include "CAboutDlg.h"
 #include "CCorvaneDoc.h"
 #include "CCorvaneView.h"
@@ -8,6 +9,7 @@
 #include "CommandLine.h"
 #include "DownloadManager.h"
 #include "ProgramFolder.h"
+#include "QtTranslations.h"
 #include "SignInFile.h"
 #include "SignInSettings.h"
 #include "Trace.h"
@@ -52,6 +54,7 @@ int CCorvaneApp::Run(int argc, char **argv)
 #endif
     trace("start");
     QApplication app(argc, argv);
+    installChineseTranslations(&app);
     QCoreApplication::setOrganizationName(QString::fromUtf8(registryKey));
     QCoreApplication::setApplicationName(QString::fromUtf8(title));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
@@ -120,6 +123,7 @@ int CCorvaneApp::ExitInstance()
 bool CCorvaneApp::CreateMainWindow()
 {
     m_profile = std::make_unique<QWebEngineProfile>(QStringLiteral("kelumo"));
+    configureBrowserProfile(m_profile.get());
     DownloadManager::attach(m_profile.get());
     m_doc = std::make_unique<CCorvaneDoc>();
 

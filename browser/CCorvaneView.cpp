@@ -1,9 +1,11 @@
 #include "CCorvaneView.h"
 
 #include "BrowserWindow.h"
+#include "CorvanePage.h"
 #include "DownloadManager.h"
 #include "ErrorPagePolicy.h"
 #include "FramePlacement.h"
+#include "PageCommands.h"
 #include "StartAddress.h"
 #include "Trace.h"
 #include "URLDlg.h"
@@ -34,8 +36,9 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
       m_exitHook([](int code) { QCoreApplication::exit(code); })
 {
     setContentsMargins(0, 0, 0, 0);
-    setPage(new QWebEnginePage(profile, this));
+    setPage(new CorvanePage(profile, this));
     DownloadManager::attach(profile);
+    PageCommands::attach(this);
 
     QWebEnginePage *p = page();
     connect(p, &QWebEnginePage::loadingChanged, this,
@@ -115,22 +118,23 @@ bool CCorvaneView::isErrorPageLoad(const QUrl &url) const
     // setHtml() starts as a data: address and ends at the page's base address.
     if (url.scheme() == QLatin1String("data"))
         return true;
-    return !m_szErrorPage.isEmpty() && url == QUrl::fromLocalFile(m_szErrorPage);
+    // Its fragment tells the page why; any fragment is still the error page.
+    return !m_szErrorPage.isEmpty() && url.adjusted(QUrl::RemoveFragment) == QUrl::fromLocalFile(m_szErrorPage);
 }
 
 void CCorvaneView::OnNavigateError(const QUrl &url, int statusCode)
 {
-    // What failed and why does not change what the user sees: one page that
-    // offers the way back to the start address.
+    // One page that offers the way back to the start address; the reason in
+    // its address lets it say whether the page or the platform is missing.
     if (m_ending)
         return;
     if (traceEnabled())
         trace("navigation failed", (url.toString() + QLatin1Char(' ') + QString::number(statusCode)).toStdString());
-    if (!showErrorPage())
+    if (!showErrorPage(statusCode))
         reportMissingErrorPage();
 }
 
-bool CCorvaneView::showErrorPage()
+bool CCorvaneView::showErrorPage(int statusCode)
 {
     if (m_szErrorPage.isEmpty())
         return false;
@@ -138,7 +142,7 @@ bool CCorvaneView::showErrorPage()
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QString content = QString::fromUtf8(file.read(errorPageMaxBytes));
-    setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer)), QUrl::fromLocalFile(m_szErrorPage));
+    setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer)), errorPageAddress(m_szErrorPage, statusCode));
     trace("error page");
     return true;
 }

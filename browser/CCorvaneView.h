@@ -60,7 +60,7 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
     bool isErrorPageLoad(const QUrl &url) const;
-    bool showErrorPage();
+    bool showErrorPage(int statusCode);
     void reportMissingErrorPage();
     void updateNavigationState();
 

@@ -37,6 +37,20 @@ bool httpStatusFails(int status)
     return status >= 400 || status < 0;
 }
 
+QString errorPageReason(int statusCode)
+{
+    if (statusCode > 0)
+        return QStringLiteral("http-%1").arg(statusCode);
+    return QStringLiteral("unreachable");
+}
+
+QUrl errorPageAddress(const QString &errorPagePath, int statusCode)
+{
+    QUrl address = QUrl::fromLocalFile(errorPagePath);
+    address.setFragment(errorPageReason(statusCode));
+    return address;
+}
+
 QString fillErrorPage(const QString &page, const QString &startAddress)
 {
     // toHtmlEscaped leaves the apostrophe alone; the page may quote with it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <QWebEngineLoadingInfo>
 
 // The page shown in place of one that could not be loaded, and when it is.
@@ -19,6 +20,15 @@ bool redirectsToErrorPage(QWebEngineLoadingInfo::LoadStatus status, bool loadIsE
 // Whether an HTTP status (or a negative network error code) stands for a
 // failed navigation: only errors, from 400 on, do; success and redirects don't.
 bool httpStatusFails(int status);
+
+// Why a load failed, as the error page reads it from its address's fragment:
+// "http-<status>" for an HTTP error status (the page is missing or broken, the
+// platform answered), "unreachable" for a network error code (refused, name
+// not found, timed out: the platform did not answer).
+QString errorPageReason(int statusCode);
+
+// The error page's own address, carrying the reason in its fragment.
+QUrl errorPageAddress(const QString &errorPagePath, int statusCode);
 
 // The error page's text with every {{START_URL}} replaced by the start
 // address, escaped for use inside HTML text and quoted attributes.

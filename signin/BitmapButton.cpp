@@ -1,5 +1,7 @@
 #include "BitmapButton.h"
 
+#include "DoubleImages.h"
+
 #include <QPainter>
 
 BitmapButton::BitmapButton(QWidget *parent) : QAbstractButton(parent)
@@ -10,15 +12,16 @@ BitmapButton::BitmapButton(QWidget *parent) : QAbstractButton(parent)
 
 void BitmapButton::LoadBitmaps(const QString &normal, const QString &pressed, const QString &focused)
 {
-    m_normal.load(normal);
-    m_pressed.load(pressed);
-    m_focused.load(focused);
+    const qreal ratio = devicePixelRatioF();
+    m_normal = loadImageFor(normal, ratio);
+    m_pressed = loadImageFor(pressed, ratio);
+    m_focused = loadImageFor(focused, ratio);
     update();
 }
 
 QSize BitmapButton::sizeHint() const
 {
-    return m_normal.isNull() ? QSize(16, 16) : m_normal.size();
+    return m_normal.isNull() ? QSize(16, 16) : m_normal.deviceIndependentSize().toSize();
 }
 
 void BitmapButton::paintEvent(QPaintEvent *)
@@ -26,7 +29,10 @@ void BitmapButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QPixmap &image = isDown() ? m_pressed : (hasFocus() ? m_focused : m_normal);
     if (!image.isNull()) {
-        painter.drawPixmap(QPoint(0, 0), image, QRect(QPoint(0, 0), size()));
+        // The source rectangle counts the image's own pixels: twice the
+        // button's size for a double image.
+        const QSizeF source = QSizeF(size()) * image.devicePixelRatio();
+        painter.drawPixmap(QRectF(QPointF(0, 0), QSizeF(size())), image, QRectF(QPointF(0, 0), source));
     } else {
         // Without its images the button still shows its text.
         painter.fillRect(rect(), palette().button());

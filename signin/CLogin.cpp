@@ -1,6 +1,7 @@
 #include "CLogin.h"
 
 #include "BitmapButton.h"
+#include "DoubleImages.h"
 #include "GbkText.h"
 #include "LoginParams.h"
 #include "MyOPCStatic.h"
@@ -296,7 +297,8 @@ void CLogin::openHelpPage(const char *path)
 void CLogin::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QPixmap picture(m_szBgPath);
+    const QPixmap picture =
+        loadLoginPicture(m_szBgPath, devicePixelRatioF(), QByteArrayLiteral(KELUMO_SHIPPED_LOGINBG_SHA256));
     if (!picture.isNull()) {
         painter.drawPixmap(rect(), picture);
     } else {

@@ -2,11 +2,15 @@
 #include "CCorvaneDoc.h"
 #include "CommandLine.h"
 #include "ProgramFolder.h"
+#include "QtTranslations.h"
 #include "RecentFileList.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -31,6 +35,8 @@ private slots:
     void openReadsNothingSaveWritesNothing();
     void openMissingFileFails();
     void aboutBox();
+    // Last: it changes the process's default locale.
+    void chineseUnderTheCLocale();
 };
 
 void TestAppParts::programFolder_data()
@@ -133,6 +139,21 @@ void TestAppParts::aboutBox()
     QCOMPARE(about.findChild<QLabel *>("text")->text(), QString("Kelumo大数据 2.0"));
     QTimer::singleShot(0, &about, [&] { about.findChild<QPushButton *>("ok")->click(); });
     QCOMPARE(about.DoModal(), 1);
+}
+
+void TestAppParts::chineseUnderTheCLocale()
+{
+    // CTest runs this under LANG=C.UTF-8: nothing in the system asks for Chinese.
+    QCOMPARE(QLocale::system().language(), QLocale::C);
+    QCOMPARE(installChineseTranslations(qApp), qtCatalogNames());
+    QCOMPARE(QLocale().name(), QStringLiteral("zh_CN"));
+
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("信息提示"), QStringLiteral("x"), QMessageBox::Ok);
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    // The web engine's menu texts come from the second catalog.
+    QCOMPARE(QCoreApplication::translate("RenderViewContextMenuQt", "Back"), QStringLiteral("后退"));
 }
 
 QTEST_MAIN(TestAppParts)

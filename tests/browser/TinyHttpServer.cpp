@@ -34,6 +34,7 @@ void TinyHttpServer::answer(QTcpSocket *socket)
 
     const QByteArray target = head.left(head.indexOf("\r\n")).split(' ').value(1);
     const QByteArray path = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
+    m_heads.insert(path, head.left(head.indexOf("\r\n\r\n") + 2));
     const Answer found = m_answers.value(path, {404, "<title>404</title>not here", "Content-Type: text/html\r\n"});
 
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(found.status) + " Canned\r\n" + found.headers;

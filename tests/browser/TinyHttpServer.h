@@ -20,6 +20,9 @@ public:
     void setAnswer(const QByteArray &path, int status, const QByteArray &body,
                    const QByteArray &headers = "Content-Type: text/html; charset=utf-8\r\n");
     QUrl url(const QString &path) const;
+    // The head (request line and headers, each ending in \r\n) of the last
+    // request for `path`.
+    QByteArray lastRequestHead(const QByteArray &path) const { return m_heads.value(path); }
 
 private:
     struct Answer
@@ -33,4 +36,5 @@ private:
 
     QTcpServer m_server;
     QHash<QByteArray, Answer> m_answers;
+    QHash<QByteArray, QByteArray> m_heads;
 };

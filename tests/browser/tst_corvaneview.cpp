@@ -1,6 +1,9 @@
+#include "BrowserProfile.h"
 #include "BrowserWindow.h"
 #include "CCorvaneView.h"
 #include "DownloadManager.h"
+#include "FindBar.h"
+#include "PageCommands.h"
 #include "StartAddress.h"
 #include "TinyHttpServer.h"
 
@@ -9,6 +12,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -22,6 +27,7 @@
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
+#include <QWheelEvent>
 
 #include <csignal>
 #include <cstring>
@@ -101,6 +107,10 @@ private slots:
     void downloadIsSavedToTheFolder();
     void crashedPageIsReloadedOnYes();
     void missingErrorPageEndsTheProgram();
+    void pagesAreAskedForInChinese();
+    void javaScriptDialogsSpeakAsTheClient();
+    void findBarFindsAsYouType();
+    void zoomIsRememberedPerHost();
 
 private:
     void setStartAddress(const QUrl &url);
@@ -143,7 +153,9 @@ void TestCorvaneView::initTestCase()
                        "Content-Disposition: attachment; filename=\"report.bin\"\r\n");
     QVERIFY(m_server.start());
 
+    m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
     m_profile = new QWebEngineProfile(this); // off the record
+    configureBrowserProfile(m_profile);
     m_frame = new QMainWindow;
     m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', m_frame);
     m_frame->setCentralWidget(m_view);
@@ -195,8 +207,15 @@ bool TestCorvaneView::waitForLoad(qsizetype since, QWebEngineLoadingInfo::LoadSt
 
 bool TestCorvaneView::waitForErrorPage(qsizetype since) const
 {
-    return waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, QUrl::fromLocalFile(m_view->errorPage()))
-        && m_view->title() == QStringLiteral("Kelumo大数据");
+    // Its address carries the reason in the fragment.
+    const QUrl page = QUrl::fromLocalFile(m_view->errorPage());
+    return waitUntil([&] {
+        for (qsizetype i = since; i < m_loads.size(); ++i)
+            if (m_loads[i].status == QWebEngineLoadingInfo::LoadSucceededStatus
+                && m_loads[i].url.adjusted(QUrl::RemoveFragment) == page)
+                return m_view->title() == QStringLiteral("Kelumo大数据");
+        return false;
+    });
 }
 
 void TestCorvaneView::initialUpdatePlacesFrameAndOpensStartAddress()
@@ -241,6 +260,10 @@ void TestCorvaneView::notFoundShowsErrorPage()
              m_server.url("/ok?from=start&x=1").toString());
     QVERIFY(m_view->history()->canGoBack());
     QVERIFY(!messageBoxOf(m_view));
+    // The platform answered: the page says the page is missing, not the network.
+    QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#http-404"));
+    QCOMPARE(evaluate(m_view->page(), "document.getElementById('title').textContent").toString(),
+             QStringLiteral("页面不存在（404）"));
 }
 
 void TestCorvaneView::errorPageRetriesTheFailedAddress()
@@ -254,7 +277,10 @@ void TestCorvaneView::errorPageRetriesTheFailedAddress()
     m_view->load(platform);
     QVERIFY(waitForErrorPage(since));
     QVERIFY(sawLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, platform));
-    QCOMPARE(m_view->url(), QUrl::fromLocalFile(m_view->errorPage()));
+    QCOMPARE(m_view->url().adjusted(QUrl::RemoveFragment), QUrl::fromLocalFile(m_view->errorPage()));
+    QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#unreachable"));
+    QCOMPARE(evaluate(m_view->page(), "document.getElementById('title').textContent").toString(),
+             QStringLiteral("无法连接到Kelumo大数据平台"));
 
     // It is back: "重新加载" on the error page opens what failed.
     TinyHttpServer recovered;
@@ -374,6 +400,89 @@ void TestCorvaneView::missingErrorPageEndsTheProgram()
     QCOMPARE(exits, QList<int>{0});
 }
 
+void TestCorvaneView::pagesAreAskedForInChinese()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QVERIFY2(m_server.lastRequestHead("/ok").contains("\r\nAccept-Language: zh-CN,zh;q=0.9\r\n"),
+             m_server.lastRequestHead("/ok").constData());
+    // The engine's own texts (form validation here) are Chinese too.
+    QCOMPARE(evaluate(m_view->page(), "var i = document.createElement('input'); i.required = true;"
+                                      "i.validationMessage").toString(),
+             QStringLiteral("请填写此字段。"));
+}
+
+void TestCorvaneView::javaScriptDialogsSpeakAsTheClient()
+{
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QStringList captions;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            captions << box->windowTitle() + ':' + box->text();
+            box->button(box->standardButtons().testFlag(QMessageBox::Cancel) ? QMessageBox::Cancel
+                                                                              : QMessageBox::Ok)->click();
+        }
+    });
+    closer.start(20);
+    evaluate(m_view->page(), "alert('提示'); true");
+    QCOMPARE(evaluate(m_view->page(), "confirm('确认吗')").toBool(), false);
+    QCOMPARE(captions, (QStringList{QStringLiteral("Kelumo大数据:提示"), QStringLiteral("Kelumo大数据:确认吗")}));
+}
+
+void TestCorvaneView::findBarFindsAsYouType()
+{
+    loadAndWait(m_server.url("/fruit"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    PageCommands *commands = PageCommands::attach(m_view);
+    commands->run(PageCommands::Command::Find);
+    FindBar *bar = commands->findBar();
+    QVERIFY(bar && bar->isVisible());
+    QCOMPARE(bar->parentWidget(), m_frame); // a strip of the window, not over the page
+    QCOMPARE(m_frame->toolBarArea(bar), Qt::BottomToolBarArea);
+
+    QTest::keyClicks(bar->searchField(), "apple");
+    QVERIFY(waitUntil([&] { return bar->statusText() == QStringLiteral("第 1 项，共 3 项"); }));
+    QTest::keyClick(bar->searchField(), Qt::Key_Return);
+    QVERIFY(waitUntil([&] { return bar->statusText() == QStringLiteral("第 2 项，共 3 项"); }));
+    commands->run(PageCommands::Command::FindNext);
+    QVERIFY(waitUntil([&] { return bar->statusText() == QStringLiteral("第 3 项，共 3 项"); }));
+    QTest::keyClick(bar->searchField(), Qt::Key_Return, Qt::ShiftModifier);
+    QVERIFY(waitUntil([&] { return bar->statusText() == QStringLiteral("第 2 项，共 3 项"); }));
+    QTest::keyClicks(bar->searchField(), "x");
+    QVERIFY(waitUntil([&] { return bar->statusText() == QStringLiteral("无匹配"); }));
+
+    QTest::keyClick(bar->searchField(), Qt::Key_Escape);
+    QVERIFY(!bar->isVisible());
+    QVERIFY(bar->statusText().isEmpty());
+}
+
+void TestCorvaneView::zoomIsRememberedPerHost()
+{
+    PageCommands *commands = PageCommands::attach(m_view);
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    commands->run(PageCommands::Command::ZoomIn);
+    commands->run(PageCommands::Command::ZoomIn);
+    QCOMPARE(commands->zoomPercent(), 125);
+
+    // Ctrl+wheel over the page steps as the keys do.
+    QWidget *page = m_view->focusProxy();
+    QVERIFY(page);
+    const QPointF at(10, 10);
+    QWheelEvent wheel(at, page->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(page, &wheel);
+    QCOMPARE(commands->zoomPercent(), 110);
+
+    // Another host has its own level; coming back restores this one.
+    QUrl other = m_server.url("/second");
+    other.setHost(QStringLiteral("localhost"));
+    loadAndWait(other, QWebEngineLoadingInfo::LoadSucceededStatus);
+    QVERIFY(waitUntil([&] { return commands->zoomPercent() == 100; }));
+    loadAndWait(m_server.url("/second"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QVERIFY(waitUntil([&] { return commands->zoomPercent() == 110; }));
+    commands->run(PageCommands::Command::ZoomReset);
+    QCOMPARE(commands->zoomPercent(), 100);
+}
+
 int main(int argc, char **argv)
 {
     // A private runtime folder for the engine, and a screen of known size.
@@ -392,6 +501,9 @@ int main(int argc, char **argv)
 
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // As the program does before its engine starts: the engine takes its
+    // language from the default locale.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
     TestCorvaneView test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,4 +1,5 @@
 #include "CLogin.h"
+#include "DoubleImages.h"
 #include "GbkText.h"
 #include "LoginParams.h"
 #include "LoopbackPeer.h"
@@ -7,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QFile>
@@ -71,6 +73,8 @@ private slots:
     void helpButtonsOpenSitePages();
     void controlsAtTemplatePositions();
     void paintsWithoutPicture();
+    void doublePictureOnScaledScreens_data();
+    void doublePictureOnScaledScreens();
 
 private:
     std::unique_ptr<CLogin> makeDialog(const std::string &endpoint = {});
@@ -450,6 +454,50 @@ void TestLogin::paintsWithoutPicture()
     // Not left blank: the fallback field is dark blue.
     const QColor corner = image.pixelColor(100, 150);
     QVERIFY(corner.blue() > corner.red());
+}
+
+void TestLogin::doublePictureOnScaledScreens_data()
+{
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<bool>("doubleThere");
+    QTest::addColumn<int>("expectedWidth"); // in the image's own pixels
+
+    QTest::newRow("plain screen") << 1.0 << false << true << 60;
+    QTest::newRow("125%: stretched") << 1.25 << false << true << 60;
+    QTest::newRow("150%") << 1.5 << false << true << 120;
+    QTest::newRow("200%") << 2.0 << false << true << 120;
+    QTest::newRow("replaced by the platform") << 2.0 << true << true << 60;
+    QTest::newRow("no double beside it") << 2.0 << false << false << 60;
+}
+
+void TestLogin::doublePictureOnScaledScreens()
+{
+    QFETCH(qreal, ratio);
+    QFETCH(bool, replaced);
+    QFETCH(bool, doubleThere);
+    QFETCH(int, expectedWidth);
+
+    const QString path = m_folder->filePath("LoginBG.bmp");
+    QCOMPARE(doubleImagePath(path), m_folder->filePath("LoginBG@2x.bmp"));
+    QImage shipped(60, 30, QImage::Format_RGB888);
+    shipped.fill(Qt::darkBlue);
+    QVERIFY(shipped.save(path, "BMP"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray shippedHash = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+    file.close();
+    if (doubleThere)
+        QVERIFY(shipped.scaled(120, 60).save(doubleImagePath(path), "BMP"));
+    if (replaced) {
+        shipped.fill(Qt::darkRed);
+        QVERIFY(shipped.save(path, "BMP"));
+    }
+
+    const QPixmap picture = loadLoginPicture(path, ratio, shippedHash);
+    QCOMPARE(picture.width(), expectedWidth);
+    // Either way it covers the same area of the dialog.
+    QCOMPARE(picture.deviceIndependentSize(), QSizeF(60, 30));
 }
 
 QTEST_MAIN(TestLogin)

@@ -1,0 +1,29 @@
+#include "QtTranslations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+QStringList qtCatalogNames()
+{
+    return {QStringLiteral("qtbase"), QStringLiteral("qtwebengine")};
+}
+
+QStringList installChineseTranslations(QCoreApplication *app)
+{
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
+    QLocale::setDefault(chinese);
+
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    QStringList installed;
+    for (const QString &name : qtCatalogNames()) {
+        // Owned by the application: it must outlive every widget that asks it.
+        auto *translator = new QTranslator(app);
+        if (translator->load(chinese, name, QStringLiteral("_"), folder) && QCoreApplication::installTranslator(translator))
+            installed << name;
+        else
+            delete translator;
+    }
+    return installed;
+}

@@ -1,0 +1,16 @@
+#include "BrowserProfile.h"
+
+#include "ZoomMemory.h"
+
+#include <QWebEngineProfile>
+
+QByteArray pageAcceptLanguage()
+{
+    return QByteArrayLiteral("zh-CN,zh;q=0.9");
+}
+
+void configureBrowserProfile(QWebEngineProfile *profile)
+{
+    profile->setHttpAcceptLanguage(QString::fromLatin1(pageAcceptLanguage()));
+    ZoomMemory::attach(profile);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+// The view's page. JavaScript's alert, confirm and prompt speak as the
+// client ("Kelumo大数据"), not as the page's address.
+class CorvanePage final : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    explicit CorvanePage(QWebEngineProfile *profile, QObject *parent = nullptr);
+
+    // The caption of the page's JavaScript dialogs.
+    static QString dialogCaption();
+
+protected:
+    void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
+    bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
+                          QString *result) override;
+
+private:
+    QWidget *dialogParent() const;
+};
