@@ -8,6 +8,7 @@
 #include "DownloadManager.h"
 #include "Trace.h"
 
+#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -17,6 +18,28 @@
 #include <memory>
 
 namespace {
+
+// Traces "main window painted" once the frame's first paint after it was
+// shown has gone to the screen, then goes.
+class FirstPaintTrace final : public QObject
+{
+public:
+    explicit FirstPaintTrace(QWidget *frame) : QObject(frame) { frame->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::UpdateRequest) {
+            watched->removeEventFilter(this);
+            // After the request is handled: painted and flushed.
+            QTimer::singleShot(0, this, [this] {
+                trace("main window painted");
+                deleteLater();
+            });
+        }
+        return false;
+    }
+};
 
 // How long the frame waits for its start page before it shows anyway.
 constexpr int showAtTheLatestMs = 300;
@@ -110,6 +133,8 @@ public:
         const auto show = [frame] {
             if (!frame || frame->isVisible())
                 return;
+            if (traceEnabled())
+                new FirstPaintTrace(frame);
             frame->showMaximized();
             trace("main window shown");
         };

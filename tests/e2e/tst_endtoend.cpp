@@ -312,6 +312,8 @@ void TestEndToEnd::refusalsThenSignIn()
     xdotool({"key", "Return"});
     QVERIFY(client.waitFor("signed in"));
     QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    // The frame shows once its start page has loaded: in the page when painted.
+    QVERIFY(client.waitFor("main window painted"));
     QVERIFY2(standinLog().contains("/start?user=demo&ver=430"), qPrintable(standinLog()));
     QFile saved(m_programFolder + "/data.dat");
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -355,10 +357,11 @@ void TestEndToEnd::rememberedSignInFillsTheFields()
     QCOMPARE(standinLog().count("/start?user=demo&ver=430"), before + 1);
 
     // The frame alone, maximised, under the product's name.
+    QVERIFY(client.waitFor("main window painted"));
     const QString main = client.window();
     QCOMPARE(client.visibleWindows().size(), 1);
     QCOMPARE(xdotool({"getwindowname", main}), QString("Kelumo大数据"));
-    QVERIFY(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"));
+    QTRY_VERIFY(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"));
 }
 
 void TestEndToEnd::cancelLeavesFilesAsTheyWere()
