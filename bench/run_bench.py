@@ -15,7 +15,8 @@ import tempfile
 import threading
 import time
 
-TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 1.0, "P4": 1.1, "P5": 1.15}
+# P3: at most half the bare view's launch (issues 10 and 11).
+TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 0.5, "P4": 1.1, "P5": 1.15}
 
 
 def log(text):
