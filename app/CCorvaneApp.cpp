@@ -1,13 +1,10 @@
 #include "CCorvaneApp.h"
 
-#include "BrowserProfile.h"
+#include "BrowserModuleLoader.h"
 #include "CAboutDlg.h"
 #include "CCorvaneDoc.h"
-#include "CCorvaneView.h"
 #include "CLogin.h"
-#include "CMainFrame.h"
 #include "CommandLine.h"
-#include "DownloadManager.h"
 #include "ProgramFolder.h"
 #include "QtTranslations.h"
 #include "SignInFile.h"
@@ -22,13 +19,16 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
 
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <thread>
 #include <unistd.h>
+
+#ifdef KELUMO_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 
 CCorvaneApp theApp;
 
@@ -53,19 +53,30 @@ int CCorvaneApp::Run(int argc, char **argv)
     }
 #endif
     trace("start");
+#ifdef KELUMO_HAVE_FONTCONFIG
+    // The font configuration (its files parsed, its caches mapped) is ready
+    // by the time the login dialog sets its first text: read on a thread of
+    // its own while the application connects to the display.
+    std::thread fonts([] { FcInit(); });
+#endif
+    BrowserModuleLoader::chooseShareContextPath();
     QApplication app(argc, argv);
     installChineseTranslations(&app);
     QCoreApplication::setOrganizationName(QString::fromUtf8(registryKey));
     QCoreApplication::setApplicationName(QString::fromUtf8(title));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
     // Chinese text in Simplified Chinese glyphs, whatever the locale.
     QFont font(QStringLiteral("Noto Sans CJK SC"));
     font.setPointSize(9);
     QApplication::setFont(font);
 
+#ifdef KELUMO_HAVE_FONTCONFIG
+    fonts.join();
+#endif
     int code = 0;
     if (InitInstance())
         code = QApplication::exec();
+    else
+        code = m_exitCode;
     ExitInstance();
     return code;
 }
@@ -73,6 +84,8 @@ int CCorvaneApp::Run(int argc, char **argv)
 bool CCorvaneApp::InitInstance()
 {
     InitAppFolder();
+    m_browser = std::make_unique<BrowserModuleLoader>(QString::fromLocal8Bit(m_szAppFolder.c_str()) +
+                                                      QStringLiteral(KELUMO_BROWSER_MODULE_FILE));
 
     {
         CLogin login;
@@ -80,12 +93,18 @@ bool CCorvaneApp::InitInstance()
         login.SetProgramFolder(QString::fromLocal8Bit(m_szAppFolder.c_str()));
         login.SetFallbackFolder(SignInFile::userFolder());
         login.SetSettings(SignInSettings::fromEnvironment());
-        // While the user types, the engine comes up behind the dialog: the
-        // main window is built and realised without being shown, so the
-        // start page does not wait for it after the login.
+        // While the user types, the browser module and its engine come up
+        // behind the dialog, so the start page does not wait for them after
+        // the login. Nothing of it is shown, and nothing written, before the
+        // sign-in succeeds.
         QObject::connect(&login, &CLogin::firstPainted, &login, [this, &login] {
             trace("dialog painted");
-            QTimer::singleShot(0, &login, [this] { PrepareMainWindow(); });
+            QTimer::singleShot(0, &login, [this] {
+                // The icon is for the task bar and the main window: decoded
+                // once the frameless dialog is on screen, not before.
+                QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
+                PrepareMainWindow();
+            });
         });
         QObject::connect(&login, &CLogin::loginStarted, [] { trace("login command"); });
         if (login.DoModal() != CLogin::IDOK)
@@ -100,76 +119,51 @@ bool CCorvaneApp::InitInstance()
     if (!ProcessShellCommand(arguments))
         return false;
 
-    m_frame->showMaximized();
     m_frame->setWindowTitle(QString::fromUtf8(title));
+    m_browser->module()->ShowMainWindow();
     return true;
 }
 
 int CCorvaneApp::ExitInstance()
 {
+    // The frame exists only after a sign-in: a cancel writes nothing.
     if (m_frame) {
         QSettings settings;
         m_recentFiles.WriteList(settings);
     }
-    delete m_frame;
     m_frame = nullptr;
-    m_view = nullptr;
+    // The module's frame, view and profiles go with it, before the application.
+    m_browser.reset();
     m_doc.reset();
-    // The profile flushes its cookies when it goes, before the application.
-    m_profile.reset();
     return 0;
 }
 
 bool CCorvaneApp::CreateMainWindow()
 {
-    m_profile = std::make_unique<QWebEngineProfile>(QStringLiteral("kelumo"));
-    configureBrowserProfile(m_profile.get());
-    DownloadManager::attach(m_profile.get());
-    m_doc = std::make_unique<CCorvaneDoc>();
-
-    m_frame = new CMainFrame;
-    m_frame->setAttribute(Qt::WA_DeleteOnClose, false);
+#include "BrowserModuleLoader.h"
     const QString folder = QString::fromLocal8Bit(m_szAppFolder.c_str());
-    const bool created = m_frame->LoadFrame([this, folder](QWidget *parent) -> QWidget * {
-        m_view = new CCorvaneView(m_profile.get(), folder, parent);
-        m_view->SetStartUrlBuffer(GetStartUrl());
-        return m_view;
-    });
-    if (!created || !m_view) {
-        delete m_frame;
-        m_frame = nullptr;
-        m_view = nullptr;
+    MainWindowModule *module = m_browser->waitUntilPrepared(GetStartUrl(), folder);
+    m_browser->stopProbe();
+    QWidget *frame = module ? module->CreateMainWindow(this) : nullptr;
+    if (!frame) {
+        // Kept silent behind the dialog; said now that the user is signed in.
+        std::cerr << "kelumo: the browser module did not start: "
+                  << (module ? "the main window could not be made" : qPrintable(m_browser->error())) << '\n';
+        const QString text = QStringLiteral("无法启动浏览器组件，程序将退出。请重新安装Kelumo大数据。");
+        trace("message", text.toStdString());
+        QMessageBox::critical(nullptr, QString::fromUtf8(title), text);
+        m_exitCode = 1;
         return false;
     }
-
-    QObject::connect(m_frame, &CMainFrame::goBack, m_view, &CCorvaneView::OnGoBack);
-    QObject::connect(m_frame, &CMainFrame::goForward, m_view, &CCorvaneView::OnGoForward);
-    QObject::connect(m_frame, &CMainFrame::goRefresh, m_view, &CCorvaneView::OnGoRefresh);
-    QObject::connect(m_frame, &CMainFrame::goStop, m_view, &CCorvaneView::OnGoStop);
-    QObject::connect(m_frame, &CMainFrame::editCut, m_view, [this] { m_view->triggerPageAction(QWebEnginePage::Cut); });
-    QObject::connect(m_frame, &CMainFrame::editCopy, m_view,
-                     [this] { m_view->triggerPageAction(QWebEnginePage::Copy); });
-    QObject::connect(m_frame, &CMainFrame::editPaste, m_view,
-                     [this] { m_view->triggerPageAction(QWebEnginePage::Paste); });
-    QObject::connect(m_frame, &CMainFrame::fileNew, m_frame, [this] { OnFileNew(); });
-    QObject::connect(m_frame, &CMainFrame::fileOpen, m_frame, [this] { OnFileOpen(); });
-    QObject::connect(m_frame, &CMainFrame::fileSave, m_frame, [this] { OnFileSave(); });
-    QObject::connect(m_view, &CCorvaneView::statusTextChanged, m_frame, &CMainFrame::showStatusText);
-    QObject::connect(m_view, &CCorvaneView::navigationStateChanged, m_frame, &CMainFrame::setNavigationState);
-    QObject::connect(m_doc.get(), &CCorvaneDoc::initialUpdate, m_view, &CCorvaneView::OnInitialUpdate);
-    QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [](bool ok) {
-        if (ok)
-            trace("page loaded");
-    });
+    m_frame = frame;
+    m_doc = std::make_unique<CCorvaneDoc>();
+    QObject::connect(m_doc.get(), &CCorvaneDoc::initialUpdate, m_frame, [module] { module->OnInitialUpdate(); });
     return true;
 }
 
 void CCorvaneApp::PrepareMainWindow()
 {
-    if (m_frame || !CreateMainWindow())
-        return;
-    m_frame->setAttribute(Qt::WA_DontShowOnScreen);
-    m_frame->show();
+    m_browser->start(GetStartUrl(), QString::fromLocal8Bit(m_szAppFolder.c_str()));
 }
 
 bool CCorvaneApp::ProcessShellCommand(const QStringList &arguments)
@@ -177,10 +171,6 @@ bool CCorvaneApp::ProcessShellCommand(const QStringList &arguments)
     const CommandLine command = CommandLine::parse(arguments);
     if (!m_frame && !CreateMainWindow())
         return false;
-    if (m_frame->testAttribute(Qt::WA_DontShowOnScreen)) {
-        m_frame->hide();
-        m_frame->setAttribute(Qt::WA_DontShowOnScreen, false);
-    }
     if (command.fileToOpen.isEmpty())
         return m_doc->OnNewDocument();
     return OpenDocumentFile(command.fileToOpen);

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "MainWindowModule.h"
 #include "RecentFileList.h"
 
 #include <memory>
 #include <string>
 
+class BrowserModuleLoader;
 class CCorvaneDoc;
-class CCorvaneView;
-class CMainFrame;
-class QWebEngineProfile;
+class QWidget;
 
 // The program: start-up (sign-in first, then the main window), the buffers
-// that the sign-in and the browser share, and the document commands.
-class CCorvaneApp final
+// that the sign-in and the browser share, and the document commands. The main
+// window comes from the browser module (MainWindowModule.h), loaded behind
+// the login dialog.
+class CCorvaneApp final : public MainWindowHost
 {
 public:
     CCorvaneApp();
@@ -32,17 +34,17 @@ public:
     // Runs the whole program; returns the process's exit code.
     int Run(int argc, char **argv);
 
-    // Start-up on the user-interface thread; false ends the program (code 0).
+    // Start-up on the user-interface thread; false ends the program (with
+    // code 0, or 1 when the main window could not be made).
     bool InitInstance();
     int ExitInstance();
 
     void OnAppAbout();
-    void OnFileNew();
-    void OnFileOpen();
-    void OnFileSave();
+    void OnFileNew() override;
+    void OnFileOpen() override;
+    void OnFileSave() override;
 
-    CMainFrame *mainFrame() const { return m_frame; }
-    CCorvaneView *view() const { return m_view; }
+    QWidget *mainFrame() const { return m_frame; }
     CCorvaneDoc *document() const { return m_doc.get(); }
     const RecentFileList &recentFiles() const { return m_recentFiles; }
 
@@ -55,11 +57,13 @@ private:
     void PrepareMainWindow();
     bool OpenDocumentFile(const QString &path);
 
-    std::unique_ptr<QWebEngineProfile> m_profile;
+    // Loads the browser module and owns what it made.
+    std::unique_ptr<BrowserModuleLoader> m_browser;
     std::unique_ptr<CCorvaneDoc> m_doc;
-    CMainFrame *m_frame = nullptr;
-    CCorvaneView *m_view = nullptr;
+    // The module's frame; set only once the sign-in has succeeded.
+    QWidget *m_frame = nullptr;
     RecentFileList m_recentFiles{4};
+    int m_exitCode = 0;
 };
 
 extern CCorvaneApp theApp;

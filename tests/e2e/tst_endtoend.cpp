@@ -2,8 +2,11 @@
 // keyboard and mouse through xdotool on the test's X display.
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -11,6 +14,7 @@
 #include <QStandardPaths>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -25,6 +29,20 @@ QString runTool(const QString &program, const QStringList &args, int timeoutMs =
 QString xdotool(const QStringList &args)
 {
     return runTool(QStringLiteral("xdotool"), args);
+}
+
+// Every file under the folders, with its content.
+QMap<QString, QByteArray> contents(const QStringList &folders)
+{
+    QMap<QString, QByteArray> files;
+    for (const QString &folder : folders) {
+        QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            files[file.fileName()] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+        }
+    }
+    return files;
 }
 
 // A running kelumo and what it reported.
@@ -80,6 +98,18 @@ public:
         return ids.isEmpty() ? QString() : ids.last();
     }
 
+    // The sizes of the client's windows that are on screen, as "WxH".
+    QStringList visibleWindows() const
+    {
+        QStringList sizes;
+        const QString ids = xdotool({"search", "--onlyvisible", "--pid", QString::number(m_process.processId())});
+        for (const QString &id : ids.split('\n', Qt::SkipEmptyParts)) {
+            const QString geometry = xdotool({"getwindowgeometry", id});
+            sizes << geometry.section(QStringLiteral("Geometry: "), 1).trimmed();
+        }
+        return sizes;
+    }
+
     QProcess &process() { return m_process; }
     const QString &log() const { return m_stderr; }
 
@@ -101,6 +131,8 @@ private slots:
     void cancelEndsWithoutWindow();
     void refusalsThenSignIn();
     void rememberedSignInFillsTheFields();
+    void cancelLeavesFilesAsTheyWere();
+    void missingModuleSaysSoAfterSignIn();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -113,6 +145,7 @@ private:
     QTemporaryDir m_downloads;
     QString m_programFolder;
     QProcess m_standin;
+    QProcess m_windowManager;
     QString m_base;
     QString m_standinLog;
 };
@@ -128,6 +161,7 @@ void TestEndToEnd::initTestCase()
     QVERIFY(QDir().mkpath(m_programFolder + "/Res"));
     QVERIFY(QFile::copy(KELUMO_EXE, m_programFolder + "/kelumo"));
     QFile::setPermissions(m_programFolder + "/kelumo", QFile::permissions(KELUMO_EXE));
+    QVERIFY(QFile::copy(KELUMO_MODULE, m_programFolder + "/" + QFileInfo(KELUMO_MODULE).fileName()));
     QVERIFY(QFile::copy(QStringLiteral(KELUMO_BIN_DIR "/Res/LoginBG.bmp"), m_programFolder + "/Res/LoginBG.bmp"));
     QFile::copy(QStringLiteral(KELUMO_BIN_DIR "/error"), m_programFolder + "/error");
 
@@ -139,12 +173,31 @@ void TestEndToEnd::initTestCase()
     const QString first = QString::fromUtf8(m_standin.readLine()).trimmed();
     QVERIFY2(first.startsWith("listening on "), qPrintable(first));
     m_base = first.mid(13);
+
+    // As a user has it: a window manager, which maps and decorates every
+    // top-level window it is shown (scripts/setup installs openbox). On a
+    // display that has one already, this one gives up at once.
+    QVERIFY(!QStandardPaths::findExecutable("openbox").isEmpty());
+    m_windowManager.setStandardOutputFile(QProcess::nullDevice());
+    m_windowManager.setStandardErrorFile(QProcess::nullDevice());
+    QVERIFY(QTest::qWaitFor(
+        [this] {
+            // Again when it gave up because the last one had not let go yet.
+            if (m_windowManager.state() == QProcess::NotRunning)
+                m_windowManager.start("openbox", {"--sm-disable"});
+            return runTool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
+        },
+        10000));
 }
 
 void TestEndToEnd::cleanupTestCase()
 {
     m_standin.terminate();
     m_standin.waitForFinished(5000);
+    if (m_windowManager.state() != QProcess::NotRunning) {
+        m_windowManager.terminate();
+        m_windowManager.waitForFinished(5000);
+    }
 }
 
 QProcessEnvironment TestEndToEnd::clientEnvironment() const
@@ -211,6 +264,9 @@ void TestEndToEnd::cancelEndsWithoutWindow()
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
     QVERIFY(!window.isEmpty());
+    // The main window prepared behind the dialog is nowhere to be seen.
+    QVERIFY(client.waitFor("main window prepared"));
+    QCOMPARE(client.visibleWindows(), QStringList{"609x278"});
     if (loginInFlight) {
         typeInto(window, 120, 213, QStringLiteral("slow"));
         typeInto(window, 318, 213, QStringLiteral("demo123"));
@@ -275,6 +331,8 @@ void TestEndToEnd::refusalsThenSignIn()
     QVERIFY(client.waitFor("signed in"));
     QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
     QVERIFY2(!client.log().contains("qt.webenginecontext"), qPrintable(client.log()));
+    // The frame shows once its start page has loaded: in the page when painted.
+    QVERIFY(client.waitFor("main window painted"));
     QVERIFY2(standinLog().contains("/start?user=demo&ver=430"), qPrintable(standinLog()));
     QFile saved(m_programFolder + "/data.dat");
     QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -283,7 +341,7 @@ void TestEndToEnd::refusalsThenSignIn()
     // In the page, by keyboard: the links are, in order, a second page, a
     // missing page and a report download.
     const QString main = client.window();
-    xdotool({"windowfocus", "--sync", main});
+    xdotool({"windowactivate", "--sync", main});
     xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
     xdotool({"key", "Tab", "Tab", "Tab", "Return"});
     QVERIFY(client.waitFor("download finished", m_downloads.filePath("report.csv")));
@@ -292,8 +350,10 @@ void TestEndToEnd::refusalsThenSignIn()
     QVERIFY(report.size() > 100000);
     QVERIFY(report.readAll().endsWith('\n'));
 
-    xdotool({"windowfocus", "--sync", main});
-    xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+    // The same header, on its right: under the window manager the download
+    // window stays above its frame, at the top left.
+    xdotool({"windowactivate", "--sync", main});
+    xdotool({"mousemove", "--window", main, "1300", "80", "click", "1"});
     xdotool({"key", "Tab", "Tab", "Return"});
     QVERIFY(client.waitFor("error page"));
     QVERIFY(client.log().contains("navigation failed " + m_base + "/no-such-page 404"));
@@ -314,6 +374,70 @@ void TestEndToEnd::rememberedSignInFillsTheFields()
     xdotool({"key", "Return"});
     QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
     QCOMPARE(standinLog().count("/start?user=demo&ver=430"), before + 1);
+
+    // The frame alone, maximised, under the product's name.
+    QVERIFY(client.waitFor("main window painted"));
+    const QString main = client.window();
+    QCOMPARE(client.visibleWindows().size(), 1);
+    QCOMPARE(xdotool({"getwindowname", main}), QString("Kelumo大数据"));
+    QTRY_VERIFY(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"));
+}
+
+void TestEndToEnd::cancelLeavesFilesAsTheyWere()
+{
+    // The settings, the saved sign-in and the web profile of the sign-ins above.
+    const QString home = m_root.filePath("home");
+    const QString settingsFolder = home + "/.config/应用程序向导生成的本地应用程序";
+    QVERIFY(QDir().mkpath(settingsFolder));
+    QFile settings(settingsFolder + "/Kelumo大数据.conf");
+    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    settings.write("[Recent%20File%20List]\nFile1=/data/a.dat\nFile2=/data/b.dat\n");
+    settings.close();
+    const QStringList folders{home + "/.config", home + "/.local/share", m_programFolder};
+    // Until the engine's processes of the last run have let go of the profile.
+    QMap<QString, QByteArray> before = contents(folders);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const auto now = contents(folders);
+            return std::exchange(before, now) == now;
+        },
+        10000));
+    QVERIFY(before.size() > 3);
+
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("main window prepared"));
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Escape"});
+    QVERIFY(client.process().waitForFinished(10000));
+    QCOMPARE(client.process().exitCode(), 0);
+    QCOMPARE(contents(folders), before);
+}
+
+void TestEndToEnd::missingModuleSaysSoAfterSignIn()
+{
+    // A program folder without the browser module.
+    const QString folder = m_root.filePath("broken");
+    QVERIFY(QDir().mkpath(folder + "/Res"));
+    for (const char *file : {"kelumo", "Res/LoginBG.bmp", "error"})
+        QVERIFY(QFile::copy(m_programFolder + "/" + file, folder + "/" + file));
+    QFile saved(folder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::WriteOnly));
+    saved.write("demo\r\ndemo123");
+    saved.close();
+
+    Client client(folder, clientEnvironment());
+    QVERIFY(client.waitFor("module failed"));
+    // Nothing said before the sign-in.
+    QCOMPARE(client.visibleWindows(), QStringList{"609x278"});
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("message", "无法启动浏览器组件，程序将退出。请重新安装Kelumo大数据。"));
+    const QString box = client.window();
+    QCOMPARE(xdotool({"getwindowname", box}), QString("Kelumo大数据"));
+    xdotool({"windowfocus", "--sync", box});
+    xdotool({"key", "Return"});
+    QVERIFY(client.process().waitForFinished(10000));
+    QCOMPARE(client.process().exitCode(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

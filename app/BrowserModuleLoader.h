@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QLibrary>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <thread>
+
+class MainWindowModule;
+
+// Brings the browser module up behind the login dialog: the engine's share
+// context and the module's libraries on a worker thread, then, on the
+// user-interface thread, the module's own preparation. A failure is kept, not
+// shown: the program tells the user after the sign-in.
+class BrowserModuleLoader final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `modulePath`: the module's file, in the program folder.
+    explicit BrowserModuleLoader(const QString &modulePath, QObject *parent = nullptr);
+    ~BrowserModuleLoader() override;
+
+    // Before the QApplication: where this Qt cannot take the engine's share
+    // context late, asks Qt to make it in the QApplication constructor.
+    static void chooseShareContextPath();
+
+    // Starts loading; then the module prepares the main window for this
+    // start-address buffer and program folder.
+    void start(const char *startUrlBuffer, const QString &programFolder);
+    // Runs the event loop until the module is prepared or has failed (starting
+    // the load when it has not started); the module, or null with error() set.
+    MainWindowModule *waitUntilPrepared(const char *startUrlBuffer, const QString &programFolder);
+
+    bool finished() const { return m_state == State::Prepared || m_state == State::Failed; }
+    MainWindowModule *module() const { return m_module.get(); }
+    const QString &error() const { return m_error; }
+    // With tracing on, the longest time the user-interface thread went
+    // without handling events from start() to a second after the module was
+    // prepared, or to this call, traced as "loading stall".
+    void stopProbe();
+
+signals:
+    void finishedLoading();
+
+private:
+    enum class State { Idle, Loading, Prepared, Failed };
+
+    void loadOnWorker();
+    void onLoaded();
+    void fail(const QString &error);
+    void probe();
+
+    QLibrary m_library;
+    std::thread m_worker;
+    // Written by the worker before it posts onLoaded(), read after.
+    bool m_loaded = false;
+    QString m_workerError;
+
+    State m_state = State::Idle;
+    const char *m_startUrl = nullptr;
+    QString m_programFolder;
+    std::unique_ptr<MainWindowModule> m_module;
+    QString m_error;
+
+    QTimer m_probe;
+    QElapsedTimer m_sinceTick;
+    qint64 m_longestStall = 0;
+};

@@ -1,0 +1,167 @@
+// The main window's side of start-up, behind the module interface: the web
+// profile, the document's view and the frame, and the wiring between them.
+
+#include "MainWindowModule.h"
+
+#include "CCorvaneView.h"
+#include "CMainFrame.h"
+#include "BrowserProfile.h"
+#include "DownloadManager.h"
+#include "Trace.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+
+#include <memory>
+
+namespace {
+
+// Traces "main window painted" once the frame's first paint after it was
+// shown has gone to the screen, then goes.
+class FirstPaintTrace final : public QObject
+{
+public:
+    explicit FirstPaintTrace(QWidget *frame) : QObject(frame) { frame->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::UpdateRequest) {
+            watched->removeEventFilter(this);
+            // After the request is handled: painted and flushed.
+            QTimer::singleShot(0, this, [this] {
+                trace("main window painted");
+                deleteLater();
+            });
+        }
+        return false;
+    }
+};
+
+// How long the frame waits for its start page before it shows anyway.
+constexpr int showAtTheLatestMs = 300;
+
+class KelumoBrowserModule final : public MainWindowModule
+{
+public:
+    ~KelumoBrowserModule() override
+    {
+        delete m_frame;
+        m_warmPage.reset();
+        m_warmProfile.reset();
+        // The profile flushes its cookies when it goes, before the application.
+        m_profile.reset();
+    }
+
+    bool Prepare(const char *startUrlBuffer, const QString &programFolder) override
+    {
+        m_startUrl = startUrlBuffer;
+        m_programFolder = programFolder;
+        // An off-the-record profile: the engine, its processes and a renderer
+        // come up while the user types, and nothing of the user's profile is
+        // opened, let alone written, before the sign-in succeeds. No widget
+        // either: nothing a window manager could see.
+        m_warmProfile = std::make_unique<QWebEngineProfile>();
+        // The page on the next turn of the event loop: the dialog's thread
+        // takes the keys typed meanwhile between the two.
+        QTimer::singleShot(0, m_warmProfile.get(), [this] {
+            m_warmPage = std::make_unique<QWebEnginePage>(m_warmProfile.get());
+            m_warmPage->load(QUrl(QStringLiteral("about:blank")));
+        });
+        return true;
+    }
+
+    QWidget *CreateMainWindow(MainWindowHost *host) override
+    {
+        if (m_frame)
+            return m_frame;
+        m_profile = std::make_unique<QWebEngineProfile>(QStringLiteral("kelumo"));
+        configureBrowserProfile(m_profile.get());
+        DownloadManager::attach(m_profile.get());
+
+        auto *frame = new CMainFrame;
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        CCorvaneView *view = nullptr;
+        const bool created = frame->LoadFrame([this, &view](QWidget *parent) -> QWidget * {
+            view = new CCorvaneView(m_profile.get(), m_programFolder, parent);
+            view->SetStartUrlBuffer(m_startUrl);
+            return view;
+        });
+        if (!created || !view) {
+            delete frame;
+            return nullptr;
+        }
+        m_frame = frame;
+        m_view = view;
+
+        QObject::connect(frame, &CMainFrame::goBack, view, &CCorvaneView::OnGoBack);
+        QObject::connect(frame, &CMainFrame::goForward, view, &CCorvaneView::OnGoForward);
+        QObject::connect(frame, &CMainFrame::goRefresh, view, &CCorvaneView::OnGoRefresh);
+        QObject::connect(frame, &CMainFrame::goStop, view, &CCorvaneView::OnGoStop);
+        QObject::connect(frame, &CMainFrame::editCut, view, [view] { view->triggerPageAction(QWebEnginePage::Cut); });
+        QObject::connect(frame, &CMainFrame::editCopy, view, [view] { view->triggerPageAction(QWebEnginePage::Copy); });
+        QObject::connect(frame, &CMainFrame::editPaste, view,
+                         [view] { view->triggerPageAction(QWebEnginePage::Paste); });
+        QObject::connect(frame, &CMainFrame::fileNew, frame, [host] { host->OnFileNew(); });
+        QObject::connect(frame, &CMainFrame::fileOpen, frame, [host] { host->OnFileOpen(); });
+        QObject::connect(frame, &CMainFrame::fileSave, frame, [host] { host->OnFileSave(); });
+        QObject::connect(view, &CCorvaneView::statusTextChanged, frame, &CMainFrame::showStatusText);
+        QObject::connect(view, &CCorvaneView::navigationStateChanged, frame, &CMainFrame::setNavigationState);
+        QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
+            if (ok)
+                trace("page loaded");
+        });
+
+        // The warm-up is done: its renderer would only take memory.
+        m_warmPage.reset();
+        return frame;
+    }
+
+    void OnInitialUpdate() override
+    {
+        if (m_view)
+            m_view->OnInitialUpdate();
+    }
+
+    void ShowMainWindow() override
+    {
+        if (!m_frame)
+            return;
+        QPointer<CMainFrame> frame = m_frame;
+        const auto show = [frame] {
+            if (!frame || frame->isVisible())
+                return;
+            if (traceEnabled())
+                new FirstPaintTrace(frame);
+            frame->showMaximized();
+            trace("main window shown");
+        };
+        // The start page loads first: its navigation does not wait behind the
+        // frame's first paint, which a software renderer takes a few hundred
+        // milliseconds over, and the frame does not show a blank page meanwhile.
+        QObject::connect(m_view, &QWebEngineView::loadFinished, frame, show, Qt::SingleShotConnection);
+        QTimer::singleShot(showAtTheLatestMs, frame, show);
+    }
+
+private:
+    const char *m_startUrl = nullptr;
+    QString m_programFolder;
+    std::unique_ptr<QWebEngineProfile> m_warmProfile;
+    std::unique_ptr<QWebEnginePage> m_warmPage;
+    std::unique_ptr<QWebEngineProfile> m_profile;
+    QPointer<CMainFrame> m_frame;
+    QPointer<CCorvaneView> m_view;
+};
+
+} // namespace
+
+extern "C" Q_DECL_EXPORT MainWindowModule *kelumoCreateMainWindowModule(int version)
+{
+    if (version != mainWindowModuleVersion)
+        return nullptr;
+    return new KelumoBrowserModule;
+}
