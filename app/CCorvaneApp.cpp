@@ -7,7 +7,9 @@
 #include "CMainFrame.h"
 #include "CommandLine.h"
 #include "DownloadManager.h"
+#include "LoginEndpoint.h"
 #include "ProgramFolder.h"
+#include "ProxyChoice.h"
 #include "SignInFile.h"
 #include "Trace.h"
 
@@ -112,6 +114,7 @@ int CCorvaneApp::ExitInstance()
 
 bool CCorvaneApp::CreateMainWindow()
 {
+    proxychoice::applyToPages(defaultLoginEndpoint());
     m_profile = std::make_unique<QWebEngineProfile>(QStringLiteral("kelumo"));
     DownloadManager::attach(m_profile.get());
     m_doc = std::make_unique<CCorvaneDoc>();

@@ -3,8 +3,10 @@
 #include "BitmapButton.h"
 #include "GbkText.h"
 #include "LoginDialogHost.h"
+#include "LoginEndpoint.h"
 #include "LoginParams.h"
 #include "MyOPCStatic.h"
+#include "ProxyChoice.h"
 #include "SignInFile.h"
 #include "SignInRules.h"
 #include "SignInRun.h"
@@ -246,6 +248,7 @@ void CLogin::OnLogin()
     g_loginParams.company = company;
 
     auto run = std::make_shared<SignInRun>(m_pStartUrl, m_host, company, account, password);
+    run->proxy = proxychoice::forAddress(defaultLoginEndpoint());
     try {
         // The previous worker released the guard as its very last step.
         if (m_hThread.joinable())
