@@ -4,6 +4,7 @@
 #include "DownloadManager.h"
 #include "ErrorPagePolicy.h"
 #include "FramePlacement.h"
+#include "ProxyLoginDlg.h"
 #include "StartAddress.h"
 #include "Trace.h"
 #include "URLDlg.h"
@@ -44,6 +45,7 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     connect(p, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit statusTextChanged(url); });
     connect(p, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { onRenderProcessTerminated(status); });
+    ProxyLoginDlg::attach(p, this);
 }
 
 void CCorvaneView::SetStartUrlBuffer(const char *buffer)

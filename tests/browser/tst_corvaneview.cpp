@@ -1,7 +1,9 @@
 #include "BrowserWindow.h"
 #include "CCorvaneView.h"
 #include "DownloadManager.h"
+#include "ProxyLoginDlg.h"
 #include "StartAddress.h"
+#include "TestProxy.h"
 #include "TinyHttpServer.h"
 
 #include <QApplication>
@@ -9,7 +11,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QNetworkProxy>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -101,6 +105,7 @@ private slots:
     void downloadIsSavedToTheFolder();
     void crashedPageIsReloadedOnYes();
     void missingErrorPageEndsTheProgram();
+    void proxyAsksOnceForCredentials();
 
 private:
     void setStartAddress(const QUrl &url);
@@ -111,6 +116,8 @@ private:
     bool sawLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const;
 
     TinyHttpServer m_server;
+    // Demands credentials; takes every host to the server above.
+    std::unique_ptr<TestProxy> m_proxy;
     QTemporaryDir m_currentDir;
     QTemporaryDir m_programDir;
     QTemporaryDir m_downloadDir;
@@ -142,6 +149,11 @@ void TestCorvaneView::initTestCase()
                        "Content-Type: application/octet-stream\r\n"
                        "Content-Disposition: attachment; filename=\"report.bin\"\r\n");
     QVERIFY(m_server.start());
+    m_proxy = std::make_unique<TestProxy>(m_server.url("/").port());
+    m_proxy->requireCredentials("u", "pw");
+    // The engine bypasses it for the server's own loopback address; pages
+    // under other names go through it.
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy->port()));
 
     m_profile = new QWebEngineProfile(this); // off the record
     m_frame = new QMainWindow;
@@ -372,6 +384,33 @@ void TestCorvaneView::missingErrorPageEndsTheProgram()
     QVERIFY(waitUntil([&] { return !exits.isEmpty(); }));
     waitUntil([] { return false; }, 50);
     QCOMPARE(exits, QList<int>{0});
+}
+
+void TestCorvaneView::proxyAsksOnceForCredentials()
+{
+    int asked = 0;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto *dialog = m_view->findChild<ProxyLoginDlg *>();
+        if (!dialog || !dialog->isVisible())
+            return;
+        ++asked;
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("代理服务器身份验证"));
+        dialog->findChild<QLineEdit *>("user")->setText("u");
+        dialog->findChild<QLineEdit *>("password")->setText("pw");
+        dialog->accept();
+    });
+    answerer.start(20);
+
+    loadAndWait(QUrl("http://portal.kelumo.test/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QCOMPARE(m_view->title(), QStringLiteral("ok"));
+    QCOMPARE(asked, 1);
+    // The answer holds for the rest of the run.
+    loadAndWait(QUrl("http://portal.kelumo.test/second"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QCOMPARE(asked, 1);
+    const auto requests = m_proxy->requests();
+    QVERIFY(!requests.empty());
+    QVERIFY(requests.back().find("Proxy-Authorization: Basic " + TestProxy::base64("u:pw")) != std::string::npos);
 }
 
 int main(int argc, char **argv)
