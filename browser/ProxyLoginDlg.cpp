@@ -24,6 +24,7 @@ ProxyLoginDlg::ProxyLoginDlg(const QString &proxyHost, QWidget *parent)
     : QDialog(parent), m_editUser(new QLineEdit(this)), m_editPassword(new QLineEdit(this))
 {
     setWindowTitle(QStringLiteral("代理服务器身份验证"));
+    setMinimumWidth(380);
     m_editUser->setObjectName(QStringLiteral("user"));
     m_editPassword->setObjectName(QStringLiteral("password"));
     m_editPassword->setEchoMode(QLineEdit::Password);

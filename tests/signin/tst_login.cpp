@@ -2,6 +2,7 @@
 #include "GbkText.h"
 #include "LoginParams.h"
 #include "LoopbackPeer.h"
+#include "TestProxy.h"
 #include "BoxCloser.h"
 #include "MyOPCStatic.h"
 
@@ -47,6 +48,8 @@ private slots:
 
     void answerTable_data();
     void answerTable();
+    void throughTheProxy_data();
+    void throughTheProxy();
     void successClosesWithStampedAddress();
     void requestCarriesTypedTexts();
     void enterStartsOneLogin();
@@ -85,6 +88,7 @@ void TestLogin::cleanup()
     // Every path of the worker frees the guard, also after the dialog is gone.
     QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
     qunsetenv("KELUMO_LOGIN_ENDPOINT");
+    qunsetenv("http_proxy");
 }
 
 std::unique_ptr<CLogin> TestLogin::makeDialog()
@@ -148,6 +152,41 @@ void TestLogin::answerTable()
     QCOMPARE(closer.count, 1);
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->result(), 0);
+}
+
+void TestLogin::throughTheProxy_data()
+{
+    QTest::addColumn<bool>("proxyDemandsCredentials");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("the service answers through the proxy") << false << "未通过服务器验证，请检查帐号、密码！";
+    QTest::newRow("the proxy wants credentials") << true << "尝试连接服务器超时，请与客服联系！";
+}
+
+void TestLogin::throughTheProxy()
+{
+    QFETCH(bool, proxyDemandsCredentials);
+    QFETCH(QString, message);
+
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    TestProxy proxy;
+    if (proxyDemandsCredentials)
+        proxy.requireCredentials("u", "pw");
+    // A name that resolves nowhere: only the proxy reaches it.
+    qputenv("KELUMO_LOGIN_ENDPOINT",
+            QByteArray("http://login.kelumo.test:") + QByteArray::number(peer.port()) + "/Services/CheckUserLogin.asmx");
+    qputenv("http_proxy", proxy.address().c_str());
+    qunsetenv("no_proxy");
+    qunsetenv("NO_PROXY");
+    auto dialog = makeDialog();
+    typeCredentials(*dialog, "demo", "demo123");
+    BoxCloser closer;
+    dialog->OnLogin();
+    QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 10000);
+    qunsetenv("http_proxy");
+    QCOMPARE(closer.text, message);
+    QCOMPARE(proxy.requests().size(), std::size_t(1));
+    QCOMPARE(peer.requests().size(), std::size_t(proxyDemandsCredentials ? 0 : 1));
 }
 
 void TestLogin::successClosesWithStampedAddress()
