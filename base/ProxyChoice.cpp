@@ -50,13 +50,15 @@ std::optional<ProxySetting> fromSystem(const QList<QNetworkProxy> &proxies)
 
 } // namespace
 
-bool isLoopbackHost(const QString &host)
+bool alwaysDirect(const QString &host)
 {
     const QString name = host.toLower();
     if (name == QLatin1String("localhost") || name.endsWith(QLatin1String(".localhost")))
         return true;
     const QHostAddress address(name);
-    return !address.isNull() && address.isLoopback();
+    if (address.isNull())
+        return !name.contains(QLatin1Char('.'));
+    return address.isLoopback() || address.isLinkLocal();
 }
 
 bool listedInNoProxy(const QByteArray &noProxy, const QString &host)
@@ -101,7 +103,7 @@ std::optional<ProxySetting> choose(const QUrl &target, const Environment &enviro
     const QString scheme = target.scheme().toLower();
     if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || target.host().isEmpty())
         return std::nullopt;
-    if (isLoopbackHost(target.host()))
+    if (alwaysDirect(target.host()))
         return std::nullopt;
     if (listedInNoProxy(variable(environment, "no_proxy", "NO_PROXY"), target.host()))
         return std::nullopt;

@@ -22,7 +22,8 @@ using Environment = std::function<QByteArray(const char *name)>;
 using SystemLookup = std::function<QList<QNetworkProxy>(const QUrl &target)>;
 
 // The rules, in order: only http and https addresses can use a proxy;
-// loopback hosts always go direct; a host that no_proxy lists goes direct;
+// hosts the web engine never sends through a proxy go direct (see
+// alwaysDirect); a host that no_proxy lists goes direct;
 // then the scheme's variable (http_proxy or https_proxy), then all_proxy,
 // each in lower or upper case; when none of them is set, the system's own
 // settings (the desktop's, where Qt reads them). Only HTTP proxies count: any
@@ -34,7 +35,10 @@ std::optional<ProxySetting> choose(const QUrl &target, const Environment &enviro
 // choose() on this process's environment and Qt's system lookup.
 std::optional<ProxySetting> forAddress(const std::string &address);
 
-bool isLoopbackHost(const QString &host);
+// Loopback and link-local addresses, localhost and its subdomains, and
+// simple names without a dot: the engine always reaches these directly, so
+// the login call does too.
+bool alwaysDirect(const QString &host);
 // no_proxy's syntax: names or addresses separated by commas or spaces, a name
 // also covering its subdomains (a leading "." or "*." changes nothing),
 // optional ":port" ignored, address/bits for a network, "*" for every host.

@@ -80,6 +80,10 @@ void TestProxyChoice::choice_data()
     QTest::newRow("loopback network") << "http://127.1.2.3/x" << QStringList{"http_proxy=http://a:1"} << "" << "direct";
     QTest::newRow("IPv6 loopback") << "http://[::1]:8080/x" << QStringList{"http_proxy=http://a:1"} << "" << "direct";
     QTest::newRow("localhost") << "http://LocalHost:8080/x" << QStringList{"all_proxy=http://a:1"} << "" << "direct";
+    QTest::newRow("link-local address") << "http://169.254.1.2/x" << QStringList{"http_proxy=http://a:1"} << "sys:8"
+                                        << "direct";
+    QTest::newRow("simple host name") << "http://intranet/x" << QStringList{"http_proxy=http://a:1"} << "sys:8"
+                                      << "direct";
     QTest::newRow("system's proxy") << login << none << "sys:8" << "sys:8";
     QTest::newRow("environment before system") << login << QStringList{"http_proxy=http://a:1"} << "sys:8" << "a:1";
     QTest::newRow("system's socks proxy unusable") << login << none << "socks" << "direct";
