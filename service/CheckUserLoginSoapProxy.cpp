@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -68,7 +69,8 @@ int postHeaders(struct soap *soap, const char *endpoint, const char *host, int p
 {
     if (soap->status == SOAP_CONNECT)
         return tunnelHeaders(soap, host, port);
-    const bool viaProxy = soap->proxy_host && !startsWith(endpoint, "https:");
+    // Inside a tunnel the request is the origin server's, as without a proxy.
+    const bool viaProxy = soap->proxy_host && !soap->ssl && !(endpoint && ::strncasecmp(endpoint, "https:", 6) == 0);
     std::string h;
     h.reserve(256);
     h += "POST ";

@@ -39,14 +39,15 @@ public:
     virtual void stream_fault(std::ostream &os);
     virtual char *format_fault(char *buf, size_t len);
 
-    // 0 on success, else a result code: -1 broken connection, 1/2/8/12/39 a
-    // fault, 3..6 an undecodable answer, 28 no connection, 30 TLS, 100..599 an
-    // HTTP status (also of any answer that is not a SOAP 1.2 envelope).
     // Sends the calls through an HTTP proxy: http with the absolute address in
     // the request line, https through a CONNECT tunnel. The setting is not
     // copied and must outlive the calls.
     void useProxy(const ProxySetting &setting);
 
+    // 0 on success, else a result code: -1 broken connection, 1/2/8/12/39 a
+    // fault, 3..6 an undecodable answer, 28 no connection, 30 TLS, 100..599 an
+    // HTTP status (also of any answer that is not a SOAP 1.2 envelope; 407
+    // when the proxy wants other credentials).
     virtual int CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
                                       _ns1__CheckUserRegisterCodeResponse *response);
 
