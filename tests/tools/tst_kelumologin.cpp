@@ -141,16 +141,10 @@ void TestKelumoLogin::wayOut_data()
     const QString here = "0.0.0.0";
     const QStringList none;
     QTest::newRow("http_proxy") << nowhere << QStringList{"http_proxy={proxy}"} << none << false << true << 0;
-    QTest::newRow("HTTP_PROXY") << nowhere << QStringList{"HTTP_PROXY={proxy}"} << none << false << true << 0;
-    QTest::newRow("all_proxy") << nowhere << QStringList{"all_proxy={proxy}"} << none << false << true << 0;
-    QTest::newRow("https_proxy is not for http") << here << QStringList{"https_proxy={proxy}"} << none << false
-                                                 << false << 0;
     QTest::newRow("no_proxy sends direct") << here << QStringList{"http_proxy={proxy}", "no_proxy=example.org, 0.0.0.0"}
                                            << none << false << false << 0;
     QTest::newRow("--no-proxy sends direct") << here << QStringList{"http_proxy={proxy}"}
                                              << QStringList{"--no-proxy"} << false << false << 0;
-    QTest::newRow("loopback goes direct") << "127.0.0.1" << QStringList{"http_proxy={proxy}"} << none << false << false
-                                          << 0;
     QTest::newRow("credentials from the address")
         << nowhere << QStringList{"http_proxy=http://us%40er:p%3Aw@{proxyHost}"} << none << true << true << 0;
     QTest::newRow("407 without credentials") << nowhere << QStringList{"http_proxy={proxy}"} << none << true << true
