@@ -3,8 +3,6 @@
 #include "TestProxy.h"
 
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -67,11 +65,11 @@ std::string expectedProxiedRequest(const std::string &host, std::uint16_t port, 
 class TlsPeer final
 {
 public:
-    TlsPeer(const QString &certificate, const QString &key, std::string reply) : m_reply(std::move(reply))
+    TlsPeer(const char *certificate, const char *key, std::string reply) : m_reply(std::move(reply))
     {
         m_ctx = SSL_CTX_new(TLS_server_method());
-        SSL_CTX_use_certificate_chain_file(m_ctx, certificate.toLocal8Bit().constData());
-        SSL_CTX_use_PrivateKey_file(m_ctx, key.toLocal8Bit().constData(), SSL_FILETYPE_PEM);
+        SSL_CTX_use_certificate_chain_file(m_ctx, certificate);
+        SSL_CTX_use_PrivateKey_file(m_ctx, key, SSL_FILETYPE_PEM);
         m_listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -176,7 +174,6 @@ class TestLoginProxy final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void requestBytes_data();
     void requestBytes();
     void nullFieldIsLeftOut();
@@ -199,20 +196,8 @@ private slots:
     void throughTunnel();
     void proxyNeverAnswers_data();
     void proxyNeverAnswers();
-
-private:
-    QTemporaryDir m_certificates;
 };
 
-void TestLoginProxy::initTestCase()
-{
-    // A throwaway certificate for the tunnel's server, trusted by this test only.
-    const int status = QProcess::execute(
-        "openssl", {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
-                    "2", "-subj", "/CN=secure.kelumo.test", "-addext", "subjectAltName=DNS:secure.kelumo.test",
-                    "-keyout", m_certificates.filePath("key.pem"), "-out", m_certificates.filePath("cert.pem")});
-    QCOMPARE(status, 0);
-}
 
 void TestLoginProxy::requestBytes_data()
 {
@@ -600,16 +585,15 @@ void TestLoginProxy::throughTunnel()
     QFETCH(bool, proxyDemandsThem);
     QFETCH(int, code);
 
-    TlsPeer server(m_certificates.filePath("cert.pem"), m_certificates.filePath("key.pem"),
+    TlsPeer server(TUNNEL_CERT, TUNNEL_KEY,
                    LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
     TestProxy proxy;
     if (proxyDemandsThem)
         proxy.requireCredentials("u", "pw");
     const std::string authority = "secure.kelumo.test:" + std::to_string(server.port());
     const ProxySetting way{"127.0.0.1", proxy.port(), withCredentials ? "u" : "", withCredentials ? "pw" : ""};
-    const QByteArray caFile = m_certificates.filePath("cert.pem").toLocal8Bit();
     const Call call = callPeer("https://" + authority + "/Services/CheckUserLogin.asmx", "", "a", "b", 5, way,
-                               trusted ? caFile.constData() : nullptr);
+                               trusted ? TUNNEL_CERT : nullptr);
     QCOMPARE(call.code, code);
     QCOMPARE(call.result, code == 0 ? "http://h/?ver=1"s : ""s);
     QCOMPARE(proxy.requests().size(), std::size_t(1));
