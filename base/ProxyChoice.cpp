@@ -3,7 +3,6 @@
 #include <QHostAddress>
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
-
 #include <QRegularExpression>
 
 namespace proxychoice {
