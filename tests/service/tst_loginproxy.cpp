@@ -84,12 +84,19 @@ public:
     ~TlsPeer()
     {
         ::shutdown(m_listenFd, SHUT_RDWR);
-        m_thread.join();
+        if (m_thread.joinable())
+            m_thread.join();
         ::close(m_listenFd);
         SSL_CTX_free(m_ctx);
     }
     std::uint16_t port() const { return m_port; }
-    std::string request;
+    // Once the one connection is over.
+    const std::string &request()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_request;
+    }
 
 private:
     void serveOne()
@@ -107,9 +114,9 @@ private:
         if (SSL_accept(ssl) == 1) {
             char buffer[4096];
             int n;
-            while (request.find("</SOAP-ENV:Envelope>") == std::string::npos &&
+            while (m_request.find("</SOAP-ENV:Envelope>") == std::string::npos &&
                    (n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
-                request.append(buffer, static_cast<std::size_t>(n));
+                m_request.append(buffer, static_cast<std::size_t>(n));
             SSL_write(ssl, m_reply.data(), static_cast<int>(m_reply.size()));
             SSL_shutdown(ssl);
         }
@@ -121,6 +128,7 @@ private:
     int m_listenFd = -1;
     std::uint16_t m_port = 0;
     std::string m_reply;
+    std::string m_request;
     std::thread m_thread;
 };
 
@@ -604,10 +612,10 @@ void TestLoginProxy::throughTunnel()
     if (code == 0) {
         // Inside the tunnel the server gets the ordinary request, and never
         // the proxy's credentials.
-        QVERIFY2(server.request.rfind("POST /Services/CheckUserLogin.asmx HTTP/1.1\r\nHost: " + authority + "\r\n", 0) ==
-                     0,
-                 server.request.c_str());
-        QVERIFY(server.request.find("Proxy-Authorization") == std::string::npos);
+        const std::string &request = server.request();
+        QVERIFY2(request.rfind("POST /Services/CheckUserLogin.asmx HTTP/1.1\r\nHost: " + authority + "\r\n", 0) == 0,
+                 request.c_str());
+        QVERIFY(request.find("Proxy-Authorization") == std::string::npos);
     }
 }
 
