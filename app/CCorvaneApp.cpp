@@ -5,7 +5,9 @@
 #include "CCorvaneDoc.h"
 #include "CLogin.h"
 #include "CommandLine.h"
+#include "LoginEndpoint.h"
 #include "ProgramFolder.h"
+#include "ProxyChoice.h"
 #include "QtTranslations.h"
 #include "SignInFile.h"
 #include "SignInSettings.h"
@@ -92,17 +94,25 @@ bool CCorvaneApp::InitInstance()
         login.SetStartUrlBuffer(GetStartUrl());
         login.SetProgramFolder(QString::fromLocal8Bit(m_szAppFolder.c_str()));
         login.SetFallbackFolder(SignInFile::userFolder());
-        login.SetSettings(SignInSettings::fromEnvironment());
+        SignInSettings signIn = SignInSettings::fromEnvironment();
+        login.SetSettings(signIn);
         // While the user types, the browser module and its engine come up
         // behind the dialog, so the start page does not wait for them after
         // the login. Nothing of it is shown, and nothing written, before the
         // sign-in succeeds.
-        QObject::connect(&login, &CLogin::firstPainted, &login, [this, &login] {
+        QObject::connect(&login, &CLogin::firstPainted, &login, [this, &login, &signIn] {
             trace("dialog painted");
-            QTimer::singleShot(0, &login, [this] {
+            QTimer::singleShot(0, &login, [this, &login, &signIn] {
                 // The icon is for the task bar and the main window: decoded
                 // once the frameless dialog is on screen, not before.
                 QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
+                // One way out for the login call and the pages. The system's
+                // lookup may take a while: not before the dialog is painted,
+                // and before the engine comes up.
+                const std::string endpoint = signIn.endpoint.empty() ? defaultLoginEndpoint() : signIn.endpoint;
+                signIn.proxy = proxychoice::forAddress(endpoint);
+                login.SetSettings(signIn);
+                proxychoice::applyToPages(signIn.proxy);
                 PrepareMainWindow();
             });
         });
@@ -140,7 +150,6 @@ int CCorvaneApp::ExitInstance()
 
 bool CCorvaneApp::CreateMainWindow()
 {
-#include "BrowserModuleLoader.h"
     const QString folder = QString::fromLocal8Bit(m_szAppFolder.c_str());
     MainWindowModule *module = m_browser->waitUntilPrepared(GetStartUrl(), folder);
     m_browser->stopProbe();

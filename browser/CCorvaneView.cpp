@@ -6,6 +6,7 @@
 #include "ErrorPagePolicy.h"
 #include "FramePlacement.h"
 #include "PageCommands.h"
+#include "ProxyLoginDlg.h"
 #include "StartAddress.h"
 #include "Trace.h"
 #include "URLDlg.h"
@@ -47,6 +48,7 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     connect(p, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit statusTextChanged(url); });
     connect(p, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { onRenderProcessTerminated(status); });
+    ProxyLoginDlg::attach(p, this);
 }
 
 void CCorvaneView::SetStartUrlBuffer(const char *buffer)

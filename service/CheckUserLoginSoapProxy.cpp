@@ -8,19 +8,77 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
+bool startsWith(const char *text, const char *prefix)
+{
+    return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// A host as a request target names it: an IPv6 address in brackets; the port
+// unless it is the default one.
+std::string authority(const char *host, int port, int defaultPort = 0)
+{
+    const bool ipv6 = std::strchr(host, ':') && *host != '[';
+    std::string a = ipv6 ? "[" + std::string(host) + "]" : std::string(host);
+    if (port != defaultPort)
+        a += ':' + std::to_string(port);
+    return a;
+}
+
+// The proxy's own header, only for the proxy: never inside a tunnel, where
+// the origin server would read it.
+void appendProxyAuthorization(std::string &h, struct soap *soap)
+{
+    if (!soap->proxy_userid || !*soap->proxy_userid)
+        return;
+    std::string plain = soap->proxy_userid;
+    plain += ':';
+    if (soap->proxy_passwd)
+        plain += soap->proxy_passwd;
+    std::string encoded(4 * ((plain.size() + 2) / 3) + 1, '\0');
+    soap_s2base64(soap, reinterpret_cast<const unsigned char *>(plain.data()), encoded.data(),
+                  static_cast<int>(plain.size()));
+    h += "Proxy-Authorization: Basic ";
+    h += encoded.c_str();
+    h += "\r\n";
+}
+
+// Asks the proxy for a tunnel to the https endpoint's host.
+int tunnelHeaders(struct soap *soap, const char *host, int port)
+{
+    const std::string target = authority(host, port);
+    std::string h = "CONNECT " + target + " HTTP/";
+    h += soap->http_version ? soap->http_version : "1.1";
+    h += "\r\nHost: " + target + "\r\n";
+    appendProxyAuthorization(h, soap);
+    h += "\r\n";
+    return soap_send_raw(soap, h.data(), h.size());
+}
+
 // The request line and headers the service has always received, in this order
-// and with nothing else (no action parameter on the content type).
-int postHeaders(struct soap *soap, const char *, const char *host, int port, const char *path,
+// and with nothing else (no action parameter on the content type). Through a
+// proxy, plain http names the whole address in the request line and adds the
+// proxy's authorization; all else stays the same.
+int postHeaders(struct soap *soap, const char *endpoint, const char *host, int port, const char *path,
                 const char *action, ULONG64 count)
 {
+    if (soap->status == SOAP_CONNECT)
+        return tunnelHeaders(soap, host, port);
+    // Inside a tunnel the request is the origin server's, as without a proxy.
+    const bool viaProxy = soap->proxy_host && !soap->ssl && !(endpoint && ::strncasecmp(endpoint, "https:", 6) == 0);
     std::string h;
     h.reserve(256);
-    h += "POST /";
+    h += "POST ";
+    if (viaProxy) {
+        h += "http://";
+        h += authority(host, port, 80);
+    }
+    h += '/';
     if (path)
         h += (*path == '/') ? path + 1 : path;
     h += " HTTP/";
@@ -36,6 +94,8 @@ int postHeaders(struct soap *soap, const char *, const char *host, int port, con
          "\r\nContent-Length: ";
     h += std::to_string(count);
     h += "\r\nConnection: close\r\n";
+    if (viaProxy)
+        appendProxyAuthorization(h, soap);
     if (action && *action) {
         h += "SOAPAction: \"";
         h += action;
@@ -43,11 +103,6 @@ int postHeaders(struct soap *soap, const char *, const char *host, int port, con
     }
     h += "\r\n";
     return soap_send_raw(soap, h.data(), h.size());
-}
-
-bool startsWith(const char *text, const char *prefix)
-{
-    return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
 std::string_view localName(const char *qname)
@@ -118,6 +173,30 @@ void CheckUserLoginSoapProxy::applyDefaults()
     recv_timeout = receiveTimeLimit;
     transfer_timeout = transferTimeLimit;
     recv_maxlength = receiveSizeLimit;
+}
+
+void CheckUserLoginSoapProxy::useProxy(const ProxySetting &setting)
+{
+    proxy_host = setting.host.empty() ? nullptr : setting.host.c_str();
+    proxy_port = setting.port;
+    proxy_userid = setting.user.empty() ? nullptr : setting.user.c_str();
+    proxy_passwd = setting.user.empty() ? nullptr : setting.password.c_str();
+    if (fparse != parseProxyAnswer) {
+        m_stockParse = fparse;
+        fparse = parseProxyAnswer;
+    }
+}
+
+int CheckUserLoginSoapProxy::parseProxyAnswer(struct soap *soap)
+{
+    auto *self = static_cast<CheckUserLoginSoapProxy *>(soap);
+    const bool tunnel = soap->status == SOAP_CONNECT;
+    const int code = self->m_stockParse(soap);
+    // The runtime takes 400 and 500 as answers worth reading; to a CONNECT
+    // nothing but 2xx opens the tunnel.
+    if (tunnel && code == SOAP_OK && (soap->status < 200 || soap->status > 299))
+        return soap->error = soap->status ? soap->status : SOAP_HTTP_ERROR;
+    return code;
 }
 
 void CheckUserLoginSoapProxy::free_results()
@@ -238,8 +317,8 @@ int CheckUserLoginSoapProxy::prepareTls()
     std::call_once(tlsInit, [] { soap_ssl_init(); });
     if (ctx)
         return SOAP_OK;
-    if (soap_ssl_client_context(this, SOAP_SSL_DEFAULT, nullptr, nullptr, systemCaFile(), "/etc/ssl/certs",
-                                nullptr))
+    if (soap_ssl_client_context(this, SOAP_SSL_DEFAULT, nullptr, nullptr, caFile ? caFile : systemCaFile(),
+                                caFile ? nullptr : "/etc/ssl/certs", nullptr))
         return error = SOAP_SSL_ERROR;
     return SOAP_OK;
 }

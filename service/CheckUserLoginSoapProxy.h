@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ProxySetting.h"
 #include "soapH.h"
 
 #include <cstddef>
@@ -15,6 +16,9 @@ public:
     // Service address; null until the first call stores the default in it.
     // Not owned. (Hides the runtime's own buffer of the same name.)
     const char *endpoint = nullptr;
+    // CA certificates (PEM file) an https server is verified against; null
+    // means the system's store.
+    const char *caFile = nullptr;
 
     CheckUserLoginSoapProxy();
     explicit CheckUserLoginSoapProxy(soap_mode iomode);
@@ -35,9 +39,15 @@ public:
     virtual void stream_fault(std::ostream &os);
     virtual char *format_fault(char *buf, size_t len);
 
+    // Sends the calls through an HTTP proxy: http with the absolute address in
+    // the request line, https through a CONNECT tunnel. The setting is not
+    // copied and must outlive the calls.
+    void useProxy(const ProxySetting &setting);
+
     // 0 on success, else a result code: -1 broken connection, 1/2/8/12/39 a
     // fault, 3..6 an undecodable answer, 28 no connection, 30 TLS, 100..599 an
-    // HTTP status (also of any answer that is not a SOAP 1.2 envelope).
+    // HTTP status (also of any answer that is not a SOAP 1.2 envelope; 407
+    // when the proxy wants other credentials).
     virtual int CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
                                       _ns1__CheckUserRegisterCodeResponse *response);
 
@@ -56,6 +66,11 @@ public:
     static constexpr ULONG64 receiveSizeLimit = 64 * 1024;
 
 private:
+    // The runtime's own reader of an answer's head, wrapped while a proxy is
+    // in use: a tunnel the proxy refused fails with the proxy's status.
+    static int parseProxyAnswer(struct soap *soap);
+    int (*m_stockParse)(struct soap *) = nullptr;
+
     int call(_ns1__CheckUserRegisterCode *request, _ns1__CheckUserRegisterCodeResponse *response);
     void describeLostConnection();
     const char **defaultedFaultCode();

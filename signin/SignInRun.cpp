@@ -44,6 +44,8 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
         proxy.endpoint = run->endpoint.c_str();
     if (run->receiveTimeLimit > 0)
         proxy.recv_timeout = run->receiveTimeLimit;
+    if (run->proxy)
+        proxy.useProxy(*run->proxy);
 
     _ns1__CheckUserRegisterCode request;
     _ns1__CheckUserRegisterCodeResponse response;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "ProxySetting.h"
+
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class SignInHost;
@@ -25,6 +28,8 @@ public:
     std::string endpoint;
     // Receive limit in seconds for this run; 0 keeps the proxy's own.
     int receiveTimeLimit = 0;
+    // The proxy this run's call goes through; none means direct.
+    std::optional<ProxySetting> proxy;
 
 private:
     friend void LoginThreadProc(std::shared_ptr<SignInRun> run);

@@ -79,6 +79,7 @@ bool SignInSession::start(std::string company, std::string account, std::string 
                                            std::move(password));
     run->endpoint = m_settings.endpoint;
     run->receiveTimeLimit = m_settings.receiveTimeLimit;
+    run->proxy = m_settings.proxy;
 
     ++s_runningWorkers;
     try {

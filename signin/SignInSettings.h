@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ProxySetting.h"
+
+#include <optional>
 #include <string>
 
 // What a sign-in needs from outside the dialog: where the service and the
@@ -13,6 +16,9 @@ struct SignInSettings
     std::string site;
     // Receive limit of a call in seconds; 0 keeps the service client's own.
     int receiveTimeLimit = 0;
+    // The proxy the call goes through; none means direct. Decided by the
+    // program, which sends the pages the same way.
+    std::optional<ProxySetting> proxy;
 
     // The addresses built into the program.
     static SignInSettings builtIn();

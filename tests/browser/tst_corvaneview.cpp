@@ -4,7 +4,9 @@
 #include "DownloadManager.h"
 #include "FindBar.h"
 #include "PageCommands.h"
+#include "ProxyLoginDlg.h"
 #include "StartAddress.h"
+#include "TestProxy.h"
 #include "TinyHttpServer.h"
 
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMainWindow>
+#include <QNetworkProxy>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -111,6 +114,7 @@ private slots:
     void javaScriptDialogsSpeakAsTheClient();
     void findBarFindsAsYouType();
     void zoomIsRememberedPerHost();
+    void proxyAsksOnceForCredentials();
 
 private:
     void setStartAddress(const QUrl &url);
@@ -121,6 +125,8 @@ private:
     bool sawLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const;
 
     TinyHttpServer m_server;
+    // Demands credentials; takes every host to the server above.
+    std::unique_ptr<TestProxy> m_proxy;
     QTemporaryDir m_currentDir;
     QTemporaryDir m_programDir;
     QTemporaryDir m_downloadDir;
@@ -152,6 +158,11 @@ void TestCorvaneView::initTestCase()
                        "Content-Type: application/octet-stream\r\n"
                        "Content-Disposition: attachment; filename=\"report.bin\"\r\n");
     QVERIFY(m_server.start());
+    m_proxy = std::make_unique<TestProxy>(m_server.url("/").port());
+    m_proxy->requireCredentials("u", "pw");
+    // The engine bypasses it for the server's own loopback address; pages
+    // under other names go through it.
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy->port()));
 
     m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
     m_profile = new QWebEngineProfile(this); // off the record
@@ -481,6 +492,33 @@ void TestCorvaneView::zoomIsRememberedPerHost()
     QVERIFY(waitUntil([&] { return commands->zoomPercent() == 110; }));
     commands->run(PageCommands::Command::ZoomReset);
     QCOMPARE(commands->zoomPercent(), 100);
+}
+
+void TestCorvaneView::proxyAsksOnceForCredentials()
+{
+    int asked = 0;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto *dialog = m_view->findChild<ProxyLoginDlg *>();
+        if (!dialog || !dialog->isVisible())
+            return;
+        ++asked;
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("代理服务器身份验证"));
+        dialog->findChild<QLineEdit *>("user")->setText("u");
+        dialog->findChild<QLineEdit *>("password")->setText("pw");
+        dialog->accept();
+    });
+    answerer.start(20);
+
+    loadAndWait(QUrl("http://portal.kelumo.test/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QCOMPARE(m_view->title(), QStringLiteral("ok"));
+    QCOMPARE(asked, 1);
+    // The answer holds for the rest of the run.
+    loadAndWait(QUrl("http://portal.kelumo.test/second"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QCOMPARE(asked, 1);
+    const auto requests = m_proxy->requests();
+    QVERIFY(!requests.empty());
+    QVERIFY(requests.back().find("Proxy-Authorization: Basic " + TestProxy::base64("u:pw")) != std::string::npos);
 }
 
 int main(int argc, char **argv)

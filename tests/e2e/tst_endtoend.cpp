@@ -1,6 +1,8 @@
 // Drives the real client, as a user would, against the real platform stand-in:
 // keyboard and mouse through xdotool on the test's X display.
 
+#include "TestProxy.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -13,6 +15,7 @@
 #include <QTest>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -133,6 +136,7 @@ private slots:
     void rememberedSignInFillsTheFields();
     void cancelLeavesFilesAsTheyWere();
     void missingModuleSaysSoAfterSignIn();
+    void signsInThroughTheProxy();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -438,6 +442,55 @@ void TestEndToEnd::missingModuleSaysSoAfterSignIn()
     xdotool({"key", "Return"});
     QVERIFY(client.process().waitForFinished(10000));
     QCOMPARE(client.process().exitCode(), 1);
+}
+
+void TestEndToEnd::signsInThroughTheProxy()
+{
+    // A platform whose start page lives under a name, not on a loopback
+    // address: the engine never bypasses the proxy for it.
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    accounts.write("proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100\n");
+    accounts.close();
+    QProcess platform;
+    platform.start(KELUMO_STANDIN_EXE, {"--port", "0", "--accounts", accounts.fileName()});
+    QVERIFY(platform.waitForReadyRead(10000));
+    const QString first = QString::fromUtf8(platform.readLine()).trimmed();
+    QVERIFY2(first.startsWith("listening on "), qPrintable(first));
+    const auto platformPort = static_cast<std::uint16_t>(QUrl(first.mid(13)).port());
+
+    // Every name leads to the platform, through the proxy only: the engine
+    // may resolve no name itself. The proxy wants the credentials written in
+    // its address, which the engine would not take from the environment by
+    // itself: the pages load only on the client's own decision.
+    TestProxy proxy(platformPort);
+    proxy.requireCredentials("us@er", "p:w");
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", "http://login.kelumo.test/Services/CheckUserLogin.asmx");
+    env.insert("http_proxy", QString::fromStdString(proxy.address("us%40er:p%3Aw")));
+    env.remove("no_proxy");
+    env.remove("NO_PROXY");
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1");
+
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("proxied"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    xdotool({"key", "Return"});
+    QVERIFY2(client.waitFor("signed in"), qPrintable(client.log()));
+    QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+    QCOMPARE(client.count("error page"), 0);
+
+    std::vector<std::string> seen = proxy.requests();
+    const auto sawRequest = [&seen](const std::string &line) {
+        return std::any_of(seen.begin(), seen.end(), [&](const std::string &r) { return r.rfind(line, 0) == 0; });
+    };
+    QVERIFY(sawRequest("POST http://login.kelumo.test/Services/CheckUserLogin.asmx HTTP/1.1\r\n"));
+    QVERIFY(sawRequest("GET http://portal.kelumo.test/start?user=proxied&ver=430 HTTP/1.1\r\n"));
+    platform.terminate();
+    platform.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -1,12 +1,20 @@
 #include "CheckUserLoginSoapProxy.h"
 #include "LoopbackPeer.h"
+#include "TestProxy.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <cstdlib>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <optional>
+#include <poll.h>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 using namespace std::string_literals;
 
@@ -37,6 +45,93 @@ std::string expectedRequest(std::uint16_t port, const std::string &children)
            "\r\n" + body;
 }
 
+// The bytes of expectedRequest() as they reach a proxy for `host`: the whole
+// address in the request line, the proxy's authorization before the action.
+std::string expectedProxiedRequest(const std::string &host, std::uint16_t port, const std::string &children,
+                                   const std::string &authorization)
+{
+    std::string request = expectedRequest(port, children);
+    const std::string authority = host + ":" + std::to_string(port);
+    request.replace(0, 5, "POST http://" + authority);
+    const std::string oldHost = "Host: 127.0.0.1:" + std::to_string(port);
+    request.replace(request.find(oldHost), oldHost.size(), "Host: " + authority);
+    if (!authorization.empty())
+        request.insert(request.find("SOAPAction: "), "Proxy-Authorization: Basic " + authorization + "\r\n");
+    return request;
+}
+
+// A TLS server on 127.0.0.1 for one connection: records the request, sends
+// the reply.
+class TlsPeer final
+{
+public:
+    TlsPeer(const char *certificate, const char *key, std::string reply) : m_reply(std::move(reply))
+    {
+        m_ctx = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate_chain_file(m_ctx, certificate);
+        SSL_CTX_use_PrivateKey_file(m_ctx, key, SSL_FILETYPE_PEM);
+        m_listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+        ::listen(m_listenFd, 1);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { serveOne(); });
+    }
+    ~TlsPeer()
+    {
+        ::shutdown(m_listenFd, SHUT_RDWR);
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listenFd);
+        SSL_CTX_free(m_ctx);
+    }
+    std::uint16_t port() const { return m_port; }
+    // Once the one connection is over.
+    const std::string &request()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_request;
+    }
+
+private:
+    void serveOne()
+    {
+        pollfd pfd{m_listenFd, POLLIN, 0};
+        if (::poll(&pfd, 1, 10000) <= 0)
+            return;
+        const int fd = ::accept(m_listenFd, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        timeval limit{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        SSL *ssl = SSL_new(m_ctx);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) == 1) {
+            char buffer[4096];
+            int n;
+            while (m_request.find("</SOAP-ENV:Envelope>") == std::string::npos &&
+                   (n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
+                m_request.append(buffer, static_cast<std::size_t>(n));
+            SSL_write(ssl, m_reply.data(), static_cast<int>(m_reply.size()));
+            SSL_shutdown(ssl);
+        }
+        SSL_free(ssl);
+        ::close(fd);
+    }
+
+    SSL_CTX *m_ctx = nullptr;
+    int m_listenFd = -1;
+    std::uint16_t m_port = 0;
+    std::string m_reply;
+    std::string m_request;
+    std::thread m_thread;
+};
+
 // The runtime decides the exact code; what matters is that the call fails.
 constexpr int anyFailure = -1000;
 
@@ -49,11 +144,14 @@ struct Call {
 
 // One login call the way the sign-in makes it.
 Call callPeer(const std::string &endpoint, std::string company, std::string account, std::string password,
-              int receiveLimit = 5)
+              int receiveLimit = 5, const std::optional<ProxySetting> &way = std::nullopt, const char *caFile = nullptr)
 {
     CheckUserLoginSoapProxy proxy;
     proxy.endpoint = endpoint.c_str();
     proxy.recv_timeout = receiveLimit;
+    proxy.caFile = caFile;
+    if (way)
+        proxy.useProxy(*way);
     _ns1__CheckUserRegisterCode request;
     _ns1__CheckUserRegisterCodeResponse response;
     request.EntName = &company;
@@ -100,7 +198,14 @@ private slots:
     void formatFaultHonoursLength();
     void httpsWithoutTlsPeerFails();
     void secondCallReusesEndpoint();
+    void throughProxy_data();
+    void throughProxy();
+    void throughTunnel_data();
+    void throughTunnel();
+    void proxyNeverAnswers_data();
+    void proxyNeverAnswers();
 };
+
 
 void TestLoginProxy::requestBytes_data()
 {
@@ -424,6 +529,115 @@ void TestLoginProxy::secondCallReusesEndpoint()
     proxy.stream_fault(report);
     QVERIFY(report.str().empty());
     QCOMPARE(peer.connectionCount(), 2);
+}
+
+void TestLoginProxy::throughProxy_data()
+{
+    QTest::addColumn<std::string>("user");
+    QTest::addColumn<std::string>("password");
+    QTest::addColumn<bool>("proxyDemandsThem");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<std::string>("authorization");
+
+    QTest::newRow("no credentials") << ""s << ""s << false << 0 << ""s;
+    QTest::newRow("credentials as Basic") << "us@er"s << "p:w \xc3\xa9"s << true << 0
+                                          << TestProxy::base64("us@er:p:w \xc3\xa9");
+    QTest::newRow("407 without credentials") << ""s << ""s << true << 407 << ""s;
+}
+
+void TestLoginProxy::throughProxy()
+{
+    QFETCH(std::string, user);
+    QFETCH(std::string, password);
+    QFETCH(bool, proxyDemandsThem);
+    QFETCH(int, code);
+    QFETCH(std::string, authorization);
+
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("ok")));
+    TestProxy proxy;
+    if (proxyDemandsThem)
+        proxy.requireCredentials("us@er", "p:w \xc3\xa9");
+    // The name resolves nowhere: only the proxy can reach it.
+    const std::string endpoint =
+        "http://login.kelumo.test:" + std::to_string(peer.port()) + "/Services/CheckUserLogin.asmx";
+    const ProxySetting way{"127.0.0.1", proxy.port(), user, password};
+    const Call call = callPeer(endpoint, "", "a", "b", 5, way);
+    QCOMPARE(call.code, code);
+    QCOMPARE(call.report.empty(), code == 0);
+    const std::string children =
+        "<ns1:EntName></ns1:EntName><ns1:strLoginId>a</ns1:strLoginId><ns1:strPwd>b</ns1:strPwd>";
+    const std::string expected = expectedProxiedRequest("login.kelumo.test", peer.port(), children, authorization);
+    QCOMPARE(proxy.requests().size(), std::size_t(1));
+    // A refusing proxy reads no further than the head.
+    QCOMPARE(proxy.requests().front(), code == 0 ? expected : expected.substr(0, expected.find("\r\n\r\n") + 4));
+    QCOMPARE(peer.requests().size(), std::size_t(code == 0 ? 1 : 0));
+}
+
+void TestLoginProxy::throughTunnel_data()
+{
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<bool>("withCredentials");
+    QTest::addColumn<bool>("proxyDemandsThem");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("trusted certificate") << true << false << false << 0;
+    QTest::newRow("credentials for the proxy only") << true << true << true << 0;
+    QTest::newRow("certificate not trusted") << false << false << false << 30;
+    QTest::newRow("407 to the tunnel") << true << false << true << 407;
+}
+
+void TestLoginProxy::throughTunnel()
+{
+    QFETCH(bool, trusted);
+    QFETCH(bool, withCredentials);
+    QFETCH(bool, proxyDemandsThem);
+    QFETCH(int, code);
+
+    TlsPeer server(TUNNEL_CERT, TUNNEL_KEY,
+                   LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    TestProxy proxy;
+    if (proxyDemandsThem)
+        proxy.requireCredentials("u", "pw");
+    const std::string authority = "secure.kelumo.test:" + std::to_string(server.port());
+    const ProxySetting way{"127.0.0.1", proxy.port(), withCredentials ? "u" : "", withCredentials ? "pw" : ""};
+    const Call call = callPeer("https://" + authority + "/Services/CheckUserLogin.asmx", "", "a", "b", 5, way,
+                               trusted ? TUNNEL_CERT : nullptr);
+    QCOMPARE(call.code, code);
+    QCOMPARE(call.result, code == 0 ? "http://h/?ver=1"s : ""s);
+    QCOMPARE(proxy.requests().size(), std::size_t(1));
+    const std::string connect = proxy.requests().front();
+    QCOMPARE(connect, "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n" +
+                          (withCredentials ? "Proxy-Authorization: Basic " + TestProxy::base64("u:pw") + "\r\n" : "") +
+                          "\r\n");
+    if (code == 0) {
+        // Inside the tunnel the server gets the ordinary request, and never
+        // the proxy's credentials.
+        const std::string &request = server.request();
+        QVERIFY2(request.rfind("POST /Services/CheckUserLogin.asmx HTTP/1.1\r\nHost: " + authority + "\r\n", 0) == 0,
+                 request.c_str());
+        QVERIFY(request.find("Proxy-Authorization") == std::string::npos);
+    }
+}
+
+void TestLoginProxy::proxyNeverAnswers_data()
+{
+    QTest::addColumn<std::string>("scheme");
+    QTest::newRow("http") << "http"s;
+    QTest::newRow("https, while asking for the tunnel") << "https"s;
+}
+
+void TestLoginProxy::proxyNeverAnswers()
+{
+    QFETCH(std::string, scheme);
+    LoopbackPeer silentProxy({}, LoopbackPeer::Behaviour::NeverAnswer);
+    QElapsedTimer timer;
+    timer.start();
+    const Call call = callPeer(scheme + "://login.kelumo.test/Services/CheckUserLogin.asmx", "", "a", "b", 1,
+                               ProxySetting{"127.0.0.1", silentProxy.port(), {}, {}});
+    QVERIFY(call.code != 0);
+    // Bounded by the receive limit, not by the proxy.
+    QVERIFY2(timer.elapsed() < 4000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(silentProxy.requests().size(), std::size_t(1));
 }
 
 QTEST_APPLESS_MAIN(TestLoginProxy)

@@ -3,6 +3,7 @@
 #include "GbkText.h"
 #include "LoginParams.h"
 #include "LoopbackPeer.h"
+#include "TestProxy.h"
 #include "BoxCloser.h"
 #include "MyOPCStatic.h"
 
@@ -53,6 +54,8 @@ private slots:
 
     void answerTable_data();
     void answerTable();
+    void throughTheProxy_data();
+    void throughTheProxy();
     void successClosesWithStampedAddress();
     void requestCarriesTypedTexts();
     void enterStartsOneLogin();
@@ -77,7 +80,8 @@ private slots:
     void doublePictureOnScaledScreens();
 
 private:
-    std::unique_ptr<CLogin> makeDialog(const std::string &endpoint = {});
+    std::unique_ptr<CLogin> makeDialog(const std::string &endpoint = {},
+                                       const std::optional<ProxySetting> &proxy = {});
     void typeCredentials(CLogin &dialog, const QString &account, const QString &password);
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -96,11 +100,12 @@ void TestLogin::cleanup()
     QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
 }
 
-std::unique_ptr<CLogin> TestLogin::makeDialog(const std::string &endpoint)
+std::unique_ptr<CLogin> TestLogin::makeDialog(const std::string &endpoint, const std::optional<ProxySetting> &proxy)
 {
     auto dialog = std::make_unique<CLogin>();
     SignInSettings settings = SignInSettings::builtIn();
     settings.endpoint = endpoint;
+    settings.proxy = proxy;
     settings.site = "http://127.0.0.1:9";
     dialog->SetSettings(settings);
     dialog->SetProgramFolder(m_folder->path() + "/");
@@ -162,6 +167,36 @@ void TestLogin::answerTable()
     QCOMPARE(closer.count, 1);
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->result(), 0);
+}
+
+void TestLogin::throughTheProxy_data()
+{
+    QTest::addColumn<bool>("proxyDemandsCredentials");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("the service answers through the proxy") << false << "未通过服务器验证，请检查帐号、密码！";
+    QTest::newRow("the proxy wants credentials") << true << "尝试连接服务器超时，请与客服联系！";
+}
+
+void TestLogin::throughTheProxy()
+{
+    QFETCH(bool, proxyDemandsCredentials);
+    QFETCH(QString, message);
+
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    TestProxy proxy;
+    if (proxyDemandsCredentials)
+        proxy.requireCredentials("u", "pw");
+    // A name that resolves nowhere: only the proxy reaches it.
+    auto dialog = makeDialog("http://login.kelumo.test:" + std::to_string(peer.port()) + "/Services/CheckUserLogin.asmx",
+                             ProxySetting{"127.0.0.1", proxy.port(), {}, {}});
+    typeCredentials(*dialog, "demo", "demo123");
+    BoxCloser closer;
+    dialog->OnLogin();
+    QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 10000);
+    QCOMPARE(closer.text, message);
+    QCOMPARE(proxy.requests().size(), std::size_t(1));
+    QCOMPARE(peer.requests().size(), std::size_t(proxyDemandsCredentials ? 0 : 1));
 }
 
 void TestLogin::successClosesWithStampedAddress()

@@ -1,4 +1,5 @@
 #include "LoopbackPeer.h"
+#include "TestProxy.h"
 
 #include <QProcess>
 #include <QTest>
@@ -15,11 +16,18 @@ struct Run {
     QByteArray err;
 };
 
-Run runTool(const QStringList &args, const QByteArray &envEndpoint = {})
+const QStringList proxyVariables = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                    "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+
+Run runTool(const QStringList &args, const QByteArray &envEndpoint = {}, const QStringList &proxyEnv = {})
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("LC_ALL", "C.UTF-8");
+    for (const QString &name : proxyVariables)
+        env.remove(name);
+    for (const QString &setting : proxyEnv)
+        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     if (envEndpoint.isEmpty())
         env.remove("KELUMO_LOGIN_ENDPOINT");
     else
@@ -45,6 +53,8 @@ private slots:
     void failureWritesReport();
     void badUsage_data();
     void badUsage();
+    void wayOut_data();
+    void wayOut();
 };
 
 void TestKelumoLogin::printsAnswerInUtf8()
@@ -104,6 +114,7 @@ void TestKelumoLogin::badUsage_data()
     QTest::newRow("three arguments") << QStringList{"a", "b", "c"};
     QTest::newRow("unknown option") << QStringList{"--bogus", "a", "b"};
     QTest::newRow("option without value") << QStringList{"a", "b", "--endpoint"};
+    QTest::newRow("no-proxy with a value") << QStringList{"--no-proxy=yes", "a", "b"};
 }
 
 void TestKelumoLogin::badUsage()
@@ -112,6 +123,60 @@ void TestKelumoLogin::badUsage()
     const Run run = runTool(args);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.err.contains("usage"));
+}
+
+void TestKelumoLogin::wayOut_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QStringList>("env");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("proxyDemandsCredentials");
+    QTest::addColumn<bool>("viaProxy");
+    QTest::addColumn<int>("exitCode");
+
+    // {proxy} is the test proxy's address. login.kelumo.test resolves
+    // nowhere; 0.0.0.0 is no loopback name, yet a direct call to it arrives
+    // at this host.
+    const QString nowhere = "login.kelumo.test";
+    const QString here = "0.0.0.0";
+    const QStringList none;
+    QTest::newRow("http_proxy") << nowhere << QStringList{"http_proxy={proxy}"} << none << false << true << 0;
+    QTest::newRow("no_proxy sends direct") << here << QStringList{"http_proxy={proxy}", "no_proxy=example.org, 0.0.0.0"}
+                                           << none << false << false << 0;
+    QTest::newRow("--no-proxy sends direct") << here << QStringList{"http_proxy={proxy}"}
+                                             << QStringList{"--no-proxy"} << false << false << 0;
+    QTest::newRow("credentials from the address")
+        << nowhere << QStringList{"http_proxy=http://us%40er:p%3Aw@{proxyHost}"} << none << true << true << 0;
+    QTest::newRow("407 without credentials") << nowhere << QStringList{"http_proxy={proxy}"} << none << true << true
+                                             << 1;
+}
+
+void TestKelumoLogin::wayOut()
+{
+    QFETCH(QString, host);
+    QFETCH(QStringList, env);
+    QFETCH(QStringList, options);
+    QFETCH(bool, proxyDemandsCredentials);
+    QFETCH(bool, viaProxy);
+    QFETCH(int, exitCode);
+
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    TestProxy proxy;
+    if (proxyDemandsCredentials)
+        proxy.requireCredentials("us@er", "p:w");
+    for (QString &setting : env)
+        setting.replace("{proxy}", QString::fromStdString(proxy.address()))
+            .replace("{proxyHost}", "127.0.0.1:" + QString::number(proxy.port()));
+    const QString endpoint = "http://" + host + ":" + QString::number(peer.port()) + "/Services/CheckUserLogin.asmx";
+    const Run run = runTool(options + QStringList{"--endpoint", endpoint, "a", "b"}, {}, env);
+
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(proxy.requests().size(), std::size_t(viaProxy ? 1 : 0));
+    QCOMPARE(peer.requests().size(), std::size_t(exitCode == 0 ? 1 : 0));
+    if (viaProxy)
+        QVERIFY(proxy.requests().front().rfind("POST " + endpoint.toStdString() + " HTTP/1.1\r\n", 0) == 0);
+    if (exitCode != 0)
+        QVERIFY2(run.err.contains("407 Proxy Authentication Required"), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestKelumoLogin)
