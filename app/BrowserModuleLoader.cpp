@@ -1,7 +1,7 @@
-#include "BrowserModuleLoader.h"
+#include "app/BrowserModuleLoader.h"
 
-#include "MainWindowModule.h"
-#include "Trace.h"
+#include "base/MainWindowModule.h"
+#include "base/Trace.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

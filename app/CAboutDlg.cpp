@@ -1,4 +1,6 @@
-#include "CAboutDlg.h"
+#include "app/CAboutDlg.h"
+
+#include "base/KelumoConfig.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -6,7 +8,7 @@
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Kelumo大数据"));
+    setWindowTitle(QString::fromUtf8(kelumo::productName));
     setFixedSize(352, 89);
 
     auto *icon = new QLabel(this);
@@ -14,7 +16,7 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
     icon->setGeometry(16, 20, 32, 32);
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
 
-    auto *text = new QLabel(QStringLiteral("Kelumo大数据 2.0"), this);
+    auto *text = new QLabel(QString::fromUtf8(kelumo::productName) + QLatin1Char(' ') + QLatin1String(kelumo::programVersion), this);
     text->setObjectName(QStringLiteral("text"));
     text->setTextFormat(Qt::PlainText);
     text->setGeometry(60, 16, 190, 20);

@@ -1,17 +1,16 @@
-#include "CCorvaneApp.h"
+#include "app/CCorvaneApp.h"
 
-#include "BrowserModuleLoader.h"
-#include "CAboutDlg.h"
-#include "CCorvaneDoc.h"
-#include "CLogin.h"
-#include "CommandLine.h"
-#include "LoginEndpoint.h"
-#include "ProgramFolder.h"
-#include "ProxyChoice.h"
-#include "QtTranslations.h"
-#include "SignInFile.h"
-#include "SignInSettings.h"
-#include "Trace.h"
+#include "app/BrowserModuleLoader.h"
+#include "app/CAboutDlg.h"
+#include "app/CCorvaneDoc.h"
+#include "signin/CLogin.h"
+#include "app/CommandLine.h"
+#include "app/ProgramFolder.h"
+#include "base/ProxyChoice.h"
+#include "app/QtTranslations.h"
+#include "signin/SignInFile.h"
+#include "signin/SignInSettings.h"
+#include "base/Trace.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -109,8 +108,7 @@ bool CCorvaneApp::InitInstance()
                 // One way out for the login call and the pages. The system's
                 // lookup may take a while: not before the dialog is painted,
                 // and before the engine comes up.
-                const std::string endpoint = signIn.endpoint.empty() ? defaultLoginEndpoint() : signIn.endpoint;
-                signIn.proxy = proxychoice::forAddress(endpoint);
+                signIn.proxy = proxychoice::forAddress(signIn.endpoint);
                 login.SetSettings(signIn);
                 proxychoice::applyToPages(signIn.proxy);
                 PrepareMainWindow();

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "MainWindowModule.h"
-#include "RecentFileList.h"
+#include "base/KelumoConfig.h"
+
+#include "base/MainWindowModule.h"
+#include "app/RecentFileList.h"
 
 #include <memory>
 #include <string>
@@ -25,7 +27,7 @@ public:
 
     // The start address: written once by the sign-in worker, read by the view
     // at every initial update. At most 499 bytes and the terminator.
-    char m_szStartUrl[500];
+    kelumo::StartUrlBuffer m_szStartUrl;
     // The folder of the executable, ending in '/'.
     std::string m_szAppFolder;
 
@@ -48,8 +50,8 @@ public:
     CCorvaneDoc *document() const { return m_doc.get(); }
     const RecentFileList &recentFiles() const { return m_recentFiles; }
 
-    static constexpr const char *title = "Kelumo大数据";
-    static constexpr const char *registryKey = "应用程序向导生成的本地应用程序";
+    static constexpr const char *title = kelumo::productName;
+    static constexpr const char *registryKey = kelumo::registryKey;
 
 private:
     bool ProcessShellCommand(const QStringList &arguments);

@@ -1,4 +1,4 @@
-#include "CCorvaneDoc.h"
+#include "app/CCorvaneDoc.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "ProgramFolder.h"
+#include "app/ProgramFolder.h"
 
-#include "CCorvaneApp.h"
+#include "app/CCorvaneApp.h"
 
 #include <QCoreApplication>
 #include <QFile>

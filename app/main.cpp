@@ -1,5 +1,5 @@
-#include "CCorvaneApp.h"
-#include "SignInSession.h"
+#include "app/CCorvaneApp.h"
+#include "signin/SignInSession.h"
 
 #include <cstdio>
 #include <cstdlib>

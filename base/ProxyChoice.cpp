@@ -1,4 +1,4 @@
-#include "ProxyChoice.h"
+#include "base/ProxyChoice.h"
 
 #include <QHostAddress>
 #include <QNetworkProxyFactory>

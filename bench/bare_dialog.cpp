@@ -2,7 +2,7 @@
 // does to put one frameless 609x278 window on screen and paint it once. It
 // quits after that paint.
 
-#include "BenchTrace.h"
+#include "bench/BenchTrace.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -6,7 +6,7 @@
 // --profile uses a named on-disk profile, as the client does, instead of the
 // default one; the table uses the default, profiling uses both.
 
-#include "BenchTrace.h"
+#include "bench/BenchTrace.h"
 
 #include <QApplication>
 #include <QUrl>

@@ -10,8 +10,8 @@
 // --repaints, first repaints the dialog N times and prints the mean time of
 // one repaint (what a prompt change or a hover costs the dialog).
 
-#include "BenchTrace.h"
-#include "CLogin.h"
+#include "bench/BenchTrace.h"
+#include "signin/CLogin.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -10,8 +10,8 @@
 // initialising OpenSSL when the first context is made (an http endpoint never
 // needs it); --system-bufsizes leaves the socket buffer sizes to the system.
 
-#include "BenchSamples.h"
-#include "CheckUserLoginSoapProxy.h"
+#include "bench/BenchSamples.h"
+#include "service/CheckUserLoginSoapProxy.h"
 
 #include <cstdlib>
 #include <cstring>

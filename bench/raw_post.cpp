@@ -3,7 +3,7 @@
 //
 //   bench-raw-post HOST PORT REQUEST_FILE CALLS [--warmup N]
 
-#include "BenchSamples.h"
+#include "bench/BenchSamples.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "BrowserProfile.h"
+#include "browser/BrowserProfile.h"
 
-#include "ZoomMemory.h"
+#include "browser/ZoomMemory.h"
 
 #include <QWebEngineProfile>
 

@@ -1,7 +1,9 @@
-#include "BrowserWindow.h"
+#include "browser/BrowserWindow.h"
 
-#include "CCorvaneView.h"
-#include "FramePlacement.h"
+#include "base/KelumoConfig.h"
+
+#include "browser/CCorvaneView.h"
+#include "browser/FramePlacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -11,7 +13,7 @@ BrowserWindow::BrowserWindow(QWebEngineProfile *profile, const QString &programF
       m_view(new CCorvaneView(profile, programFolder, this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Kelumo大数据"));
+    setWindowTitle(QString::fromUtf8(kelumo::productName));
     setCentralWidget(m_view);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         resize(framePlacement(screen->availableGeometry().size()).size());

@@ -1,15 +1,17 @@
-#include "CCorvaneView.h"
+#include "browser/CCorvaneView.h"
 
-#include "BrowserWindow.h"
-#include "CorvanePage.h"
-#include "DownloadManager.h"
-#include "ErrorPagePolicy.h"
-#include "FramePlacement.h"
-#include "PageCommands.h"
-#include "ProxyLoginDlg.h"
-#include "StartAddress.h"
-#include "Trace.h"
-#include "URLDlg.h"
+#include "base/KelumoConfig.h"
+
+#include "browser/BrowserWindow.h"
+#include "browser/CorvanePage.h"
+#include "browser/DownloadManager.h"
+#include "browser/ErrorPagePolicy.h"
+#include "browser/FramePlacement.h"
+#include "browser/PageCommands.h"
+#include "browser/ProxyLoginDlg.h"
+#include "browser/StartAddress.h"
+#include "base/Trace.h"
+#include "browser/URLDlg.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,7 +25,7 @@
 
 namespace {
 
-const QString productName = QStringLiteral("Kelumo大数据");
+const QString productName = QString::fromUtf8(kelumo::productName);
 
 // Far more than the shipped page needs, and well inside what setHtml() takes.
 constexpr qint64 errorPageMaxBytes = 1024 * 1024;

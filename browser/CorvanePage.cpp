@@ -1,4 +1,6 @@
-#include "CorvanePage.h"
+#include "browser/CorvanePage.h"
+
+#include "base/KelumoConfig.h"
 
 #include <QInputDialog>
 #include <QMessageBox>
@@ -22,7 +24,7 @@ CorvanePage::CorvanePage(QWebEngineProfile *profile, QObject *parent) : QWebEngi
 
 QString CorvanePage::dialogCaption()
 {
-    return QStringLiteral("Kelumo大数据");
+    return QString::fromUtf8(kelumo::productName);
 }
 
 QWidget *CorvanePage::dialogParent() const

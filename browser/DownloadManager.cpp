@@ -1,9 +1,11 @@
-#include "DownloadManager.h"
+#include "browser/DownloadManager.h"
 
-#include "Trace.h"
+#include "base/ClientSettings.h"
 
-#include "BrowserWindow.h"
-#include "DownloadProgress.h"
+#include "base/Trace.h"
+
+#include "browser/BrowserWindow.h"
+#include "browser/DownloadProgress.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -31,7 +33,7 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
 {
     QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
 
-    const QString fixedFolder = qEnvironmentVariable("KELUMO_DOWNLOAD_DIR");
+    const QString fixedFolder = QString::fromStdString(ClientSettings::fromEnvironment().downloadFolder);
     if (!fixedFolder.isEmpty()) {
         download->setDownloadDirectory(fixedFolder);
         download->setDownloadFileName(download->suggestedFileName());

@@ -1,4 +1,6 @@
-#include "DownloadProgress.h"
+#include "browser/DownloadProgress.h"
+
+#include "base/KelumoConfig.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -30,7 +32,7 @@ DownloadProgress::DownloadProgress(QWebEngineDownloadRequest *download, const QS
     setAttribute(Qt::WA_DeleteOnClose);
     // A download left running must not keep the program alive.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowTitle(QStringLiteral("下载 - Kelumo大数据"));
+    setWindowTitle(QStringLiteral("下载 - ") + QString::fromUtf8(kelumo::productName));
     setFixedWidth(380);
 
     auto *name = new QLabel(this);

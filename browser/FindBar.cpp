@@ -1,4 +1,4 @@
-#include "FindBar.h"
+#include "browser/FindBar.h"
 
 #include <QAction>
 #include <QKeyEvent>

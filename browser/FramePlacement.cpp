@@ -1,4 +1,4 @@
-#include "FramePlacement.h"
+#include "browser/FramePlacement.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "PageCommands.h"
+#include "browser/PageCommands.h"
 
-#include "FindBar.h"
-#include "PagePrinter.h"
-#include "PageZoom.h"
-#include "ZoomMemory.h"
+#include "browser/FindBar.h"
+#include "browser/PagePrinter.h"
+#include "browser/PageZoom.h"
+#include "browser/ZoomMemory.h"
 
 #include <QAction>
 #include <QChildEvent>

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "FindBar.h"
+#include "browser/FindBar.h"
 class PagePrinter;
 class QAction;
 class QMenu;

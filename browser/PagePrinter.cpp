@@ -1,4 +1,6 @@
-#include "PagePrinter.h"
+#include "browser/PagePrinter.h"
+
+#include "base/KelumoConfig.h"
 
 #include <QAction>
 #include <QEventLoop>
@@ -16,7 +18,7 @@ PagePrinter::PagePrinter(QWebEngineView *view) : QObject(view), m_view(view)
             [this](const QString &filePath, bool succeeded) {
                 emit pdfSaved(filePath, succeeded);
                 if (!succeeded)
-                    QMessageBox::warning(m_view->window(), QStringLiteral("Kelumo大数据"),
+                    QMessageBox::warning(m_view->window(), QString::fromUtf8(kelumo::productName),
                                          QStringLiteral("无法保存 PDF 文件“%1”。").arg(filePath));
             });
     // window.print() from the page.
@@ -81,7 +83,7 @@ void PagePrinter::saveAsPdf(QPrinter *printer)
     QString name = m_view->title().trimmed();
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (name.isEmpty())
-        name = QStringLiteral("Kelumo大数据");
+        name = QString::fromUtf8(kelumo::productName);
     const QString path = QFileDialog::getSaveFileName(m_preview ? static_cast<QWidget *>(m_preview) : m_view,
                                                       QStringLiteral("另存为 PDF"), name + QStringLiteral(".pdf"),
                                                       QStringLiteral("PDF 文件 (*.pdf)"));

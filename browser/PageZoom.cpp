@@ -1,4 +1,4 @@
-#include "PageZoom.h"
+#include "browser/PageZoom.h"
 
 #include <QString>
 

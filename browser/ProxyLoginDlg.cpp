@@ -1,4 +1,4 @@
-#include "ProxyLoginDlg.h"
+#include "browser/ProxyLoginDlg.h"
 
 #include <QAuthenticator>
 #include <QDialogButtonBox>

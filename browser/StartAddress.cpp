@@ -1,6 +1,6 @@
-#include "StartAddress.h"
+#include "browser/StartAddress.h"
 
-#include "GbkText.h"
+#include "base/GbkText.h"
 
 #include <algorithm>
 #include <string_view>

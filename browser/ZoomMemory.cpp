@@ -1,6 +1,6 @@
-#include "ZoomMemory.h"
+#include "browser/ZoomMemory.h"
 
-#include "PageZoom.h"
+#include "browser/PageZoom.h"
 
 #include <QDir>
 #include <QSettings>

@@ -1,6 +1,6 @@
-#include "CMainFrame.h"
+#include "frame/CMainFrame.h"
 
-#include "MyStateBar.h"
+#include "frame/MyStateBar.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameAccelerators.h"
+#include "frame/FrameAccelerators.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "FrameAccelerators.h"
+#include "frame/FrameAccelerators.h"
 
 #include <array>
 

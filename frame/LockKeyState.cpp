@@ -1,7 +1,7 @@
-#include "LockKeyState.h"
+#include "frame/LockKeyState.h"
 
 #ifdef KELUMO_HAVE_XKB
-#include "XkbIndicators.h"
+#include "frame/XkbIndicators.h"
 #endif
 
 #include <QEvent>

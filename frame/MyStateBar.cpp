@@ -1,4 +1,6 @@
-#include "MyStateBar.h"
+#include "frame/MyStateBar.h"
+
+#include "base/KelumoConfig.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -48,7 +50,7 @@ MyStateBar::MyStateBar(QWidget *parent) : QStatusBar(parent)
 
 QString MyStateBar::productName()
 {
-    return QStringLiteral("Kelumo大数据");
+    return QString::fromUtf8(kelumo::productName);
 }
 
 bool MyStateBar::SetPaneText(int index, const QString &text, bool update)

@@ -1,4 +1,4 @@
-#include "XkbIndicators.h"
+#include "frame/XkbIndicators.h"
 
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>

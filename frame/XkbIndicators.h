@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LockKeyState.h"
+#include "frame/LockKeyState.h"
 
 #include <optional>
 

@@ -1,7 +1,7 @@
 // The answer's interpretation and the stamping of the start address into
 // the application's 500-byte buffer, with guard bytes on both sides.
 
-#include "SignInRules.h"
+#include "signin/SignInRules.h"
 
 #include <array>
 #include <cstdint>

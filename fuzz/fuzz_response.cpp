@@ -3,7 +3,7 @@
 // of the runtime's I/O hooks, so no socket is ever opened. Then the fault
 // report the worker writes on failure.
 
-#include "CheckUserLoginSoapProxy.h"
+#include "service/CheckUserLoginSoapProxy.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Reading data.dat: the bytes become the file, the file is loaded as the
 // dialog loads it and turned into the fields' text.
 
-#include "GbkText.h"
-#include "SignInFile.h"
+#include "base/GbkText.h"
+#include "signin/SignInFile.h"
 
 #include <QString>
 

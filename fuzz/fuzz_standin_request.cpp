@@ -1,8 +1,8 @@
 // The stand-in's reading of a login request, and the whole answer it builds.
 
-#include "Accounts.h"
-#include "DefaultAccounts.h"
-#include "LoginService.h"
+#include "tools/standin/Accounts.h"
+#include "tools/standin/DefaultAccounts.h"
+#include "tools/standin/LoginService.h"
 
 #include <cstdint>
 #include <string_view>

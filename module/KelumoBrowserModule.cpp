@@ -1,13 +1,13 @@
 // The main window's side of start-up, behind the module interface: the web
 // profile, the document's view and the frame, and the wiring between them.
 
-#include "MainWindowModule.h"
+#include "base/MainWindowModule.h"
 
-#include "CCorvaneView.h"
-#include "CMainFrame.h"
-#include "BrowserProfile.h"
-#include "DownloadManager.h"
-#include "Trace.h"
+#include "browser/CCorvaneView.h"
+#include "frame/CMainFrame.h"
+#include "browser/BrowserProfile.h"
+#include "browser/DownloadManager.h"
+#include "base/Trace.h"
 
 #include <QEvent>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "CheckUserLoginSoapProxy.h"
+#include "service/CheckUserLoginSoapProxy.h"
 
-#include "LoginEndpoint.h"
-#include "XmlEscape.h"
+#include "service/LoginEndpoint.h"
+#include "service/XmlEscape.h"
 
 #include <cstring>
 #include <mutex>
@@ -352,8 +352,10 @@ void CheckUserLoginSoapProxy::describeLostConnection()
 int CheckUserLoginSoapProxy::call(_ns1__CheckUserRegisterCode *request,
                                   _ns1__CheckUserRegisterCodeResponse *response)
 {
-    if (!endpoint)
-        endpoint = defaultLoginEndpoint();
+    if (!endpoint) {
+        m_defaultEndpoint = defaultLoginEndpoint();
+        endpoint = m_defaultEndpoint.c_str();
+    }
     encodingStyle = nullptr;
 
     __ns2__CheckUserRegisterCode wrapper;

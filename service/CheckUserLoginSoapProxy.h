@@ -1,11 +1,12 @@
 #pragma once
 
-#include "ProxySetting.h"
+#include "base/ProxySetting.h"
 #include "soapH.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <iosfwd>
+#include <string>
 
 // One login call to the platform's web service. A SOAP context itself, so the
 // runtime's functions take the proxy as their context. Confined to the thread
@@ -66,6 +67,8 @@ public:
     static constexpr ULONG64 receiveSizeLimit = 64 * 1024;
 
 private:
+    // Holds the default address while `endpoint` points at it.
+    std::string m_defaultEndpoint;
     // The runtime's own reader of an answer's head, wrapped while a proxy is
     // in use: a tunnel the proxy refused fails with the proxy's status.
     static int parseProxyAnswer(struct soap *soap);

@@ -1,11 +1,11 @@
-#include "LoginEndpoint.h"
+#include "service/LoginEndpoint.h"
 
-#include <cstdlib>
+#include "base/ClientSettings.h"
+#include "base/KelumoConfig.h"
 
-const char *const LoginServiceEndpoint = KELUMO_DEFAULT_LOGIN_ENDPOINT;
+const char *const LoginServiceEndpoint = kelumo::builtInLoginEndpoint;
 
-const char *defaultLoginEndpoint()
+std::string defaultLoginEndpoint()
 {
-    const char *fromEnv = std::getenv("KELUMO_LOGIN_ENDPOINT");
-    return (fromEnv && *fromEnv) ? fromEnv : LoginServiceEndpoint;
+    return ClientSettings::fromEnvironment().loginEndpoint;
 }

@@ -3,7 +3,7 @@
 // exactly what the service expects (empty strings as a start and an end tag,
 // line feeds escaped, no type attributes).
 
-#include "XmlEscape.h"
+#include "service/XmlEscape.h"
 #include "soapH.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "XmlEscape.h"
+#include "service/XmlEscape.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "BitmapButton.h"
+#include "signin/BitmapButton.h"
 
-#include "DoubleImages.h"
+#include "signin/DoubleImages.h"
 
 #include <QPainter>
 

@@ -1,13 +1,15 @@
-#include "CLogin.h"
+#include "signin/CLogin.h"
 
-#include "BitmapButton.h"
-#include "DoubleImages.h"
-#include "GbkText.h"
-#include "LoginParams.h"
-#include "MyOPCStatic.h"
-#include "SignInFile.h"
-#include "SignInRules.h"
-#include "Trace.h"
+#include "base/KelumoConfig.h"
+
+#include "signin/BitmapButton.h"
+#include "signin/DoubleImages.h"
+#include "base/GbkText.h"
+#include "signin/LoginParams.h"
+#include "signin/MyOPCStatic.h"
+#include "signin/SignInFile.h"
+#include "signin/SignInRules.h"
+#include "base/Trace.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -51,7 +53,7 @@ std::string gbkOf(const QString &text)
 CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::builtIn())
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Kelumo大数据"));
+    setWindowTitle(QString::fromUtf8(kelumo::productName));
     setFixedSize(dialogSize);
     // The dialog itself holds the focus when no control has it, so that Enter
     // and Escape still work, but it is no Tab stop: Tab visits the controls only.
@@ -313,7 +315,7 @@ void CLogin::paintEvent(QPaintEvent *)
         painter.setFont(title);
         painter.setPen(Qt::white);
         painter.drawText(QRect(40, 40, width() - 80, 90), Qt::AlignLeft | Qt::AlignVCenter,
-                         QStringLiteral("Kelumo大数据"));
+                         QString::fromUtf8(kelumo::productName));
     }
     // A thin edge around the borderless window.
     painter.setPen(QColor(0, 0, 0, 140));

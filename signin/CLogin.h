@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SignInSession.h"
-#include "SignInSettings.h"
+#include "signin/SignInSession.h"
+#include "signin/SignInSettings.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "DoubleImages.h"
+#include "signin/DoubleImages.h"
 
 #include <QCryptographicHash>
 #include <QFile>

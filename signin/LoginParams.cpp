@@ -1,3 +1,3 @@
-#include "LoginParams.h"
+#include "signin/LoginParams.h"
 
 LoginParams g_loginParams;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "InFlightGuard.h"
+#include "signin/InFlightGuard.h"
 
 #include <string>
 

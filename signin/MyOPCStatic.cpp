@@ -1,6 +1,6 @@
-#include "MyOPCStatic.h"
+#include "signin/MyOPCStatic.h"
 
-#include "GbkText.h"
+#include "base/GbkText.h"
 
 MyOPCStatic::MyOPCStatic(QWidget *parent) : QLabel(parent)
 {

@@ -1,6 +1,6 @@
-#include "SessionLink.h"
+#include "signin/SessionLink.h"
 
-#include "TsanHandOff.h"
+#include "signin/TsanHandOff.h"
 
 #include <QCoreApplication>
 #include <QObject>

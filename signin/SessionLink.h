@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SignInHost.h"
+#include "signin/SignInHost.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "SignInFile.h"
+#include "signin/SignInFile.h"
 
 #include <QDir>
 #include <QFile>

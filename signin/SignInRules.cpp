@@ -1,6 +1,6 @@
-#include "SignInRules.h"
+#include "signin/SignInRules.h"
 
-#include "GbkText.h"
+#include "base/GbkText.h"
 
 #include <cstring>
 

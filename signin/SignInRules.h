@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/KelumoConfig.h"
+
 // The sign-in's decisions, as plain functions on GBK byte strings: the input
 // checks, the meaning of the service's answer, and the stamping of the start
 // address with the client's version.
@@ -13,9 +15,9 @@ namespace signin {
 inline constexpr std::size_t maxAccountBytes = 20;
 inline constexpr std::size_t maxPasswordBytes = 18;
 inline constexpr std::size_t maxCompanyBytes = 19;
-inline constexpr std::size_t startUrlSize = 500;
+inline constexpr std::size_t startUrlSize = kelumo::startUrlSize;
 inline constexpr std::size_t messageSize = 100;
-inline constexpr const char *clientVersion = "430";
+inline constexpr const char *clientVersion = kelumo::clientVersion;
 
 // Texts the user sees (UTF-8 here; the sign-in turns them into GBK).
 inline constexpr const char *accountLengthPrompt = "账号名长度0~20字符！";

@@ -1,10 +1,10 @@
-#include "SignInRun.h"
+#include "signin/SignInRun.h"
 
-#include "CheckUserLoginSoapProxy.h"
-#include "GbkText.h"
-#include "LoginParams.h"
-#include "SignInHost.h"
-#include "SignInRules.h"
+#include "service/CheckUserLoginSoapProxy.h"
+#include "base/GbkText.h"
+#include "signin/LoginParams.h"
+#include "signin/SignInHost.h"
+#include "signin/SignInRules.h"
 
 #include <iostream>
 

@@ -1,10 +1,10 @@
-#include "SignInSession.h"
+#include "signin/SignInSession.h"
 
-#include "GbkText.h"
-#include "LoginParams.h"
-#include "SessionLink.h"
-#include "SignInRun.h"
-#include "TsanHandOff.h"
+#include "base/GbkText.h"
+#include "signin/LoginParams.h"
+#include "signin/SessionLink.h"
+#include "signin/SignInRun.h"
+#include "signin/TsanHandOff.h"
 
 #include <atomic>
 #include <system_error>

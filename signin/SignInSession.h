@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SignInSettings.h"
+#include "signin/SignInSettings.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProxySetting.h"
+#include "base/ProxySetting.h"
 
 #include <optional>
 #include <string>

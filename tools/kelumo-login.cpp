@@ -1,9 +1,9 @@
 // kelumo-login: one login call from the command line, as the client makes it.
 
-#include "CheckUserLoginSoapProxy.h"
-#include "GbkText.h"
-#include "LoginEndpoint.h"
-#include "ProxyChoice.h"
+#include "service/CheckUserLoginSoapProxy.h"
+#include "base/GbkText.h"
+#include "service/LoginEndpoint.h"
+#include "base/ProxyChoice.h"
 
 #include <clocale>
 #include <cstring>

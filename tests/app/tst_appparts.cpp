@@ -1,9 +1,9 @@
-#include "CAboutDlg.h"
-#include "CCorvaneDoc.h"
-#include "CommandLine.h"
-#include "ProgramFolder.h"
-#include "QtTranslations.h"
-#include "RecentFileList.h"
+#include "app/CAboutDlg.h"
+#include "app/CCorvaneDoc.h"
+#include "app/CommandLine.h"
+#include "app/ProgramFolder.h"
+#include "app/QtTranslations.h"
+#include "app/RecentFileList.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TinyHttpServer.h"
+#include "tests/browser/TinyHttpServer.h"
 
 #include <QTcpSocket>
 

@@ -1,13 +1,13 @@
-#include "BrowserProfile.h"
-#include "BrowserWindow.h"
-#include "CCorvaneView.h"
-#include "DownloadManager.h"
-#include "FindBar.h"
-#include "PageCommands.h"
-#include "ProxyLoginDlg.h"
-#include "StartAddress.h"
-#include "TestProxy.h"
-#include "TinyHttpServer.h"
+#include "browser/BrowserProfile.h"
+#include "browser/BrowserWindow.h"
+#include "browser/CCorvaneView.h"
+#include "browser/DownloadManager.h"
+#include "browser/FindBar.h"
+#include "browser/PageCommands.h"
+#include "browser/ProxyLoginDlg.h"
+#include "browser/StartAddress.h"
+#include "tests/support/TestProxy.h"
+#include "tests/browser/TinyHttpServer.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ErrorPagePolicy.h"
+#include "browser/ErrorPagePolicy.h"
 
 #include <QDir>
 #include <QFile>

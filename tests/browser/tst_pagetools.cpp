@@ -1,9 +1,9 @@
-#include "ErrorPagePolicy.h"
-#include "FindBar.h"
-#include "FrameAccelerators.h"
-#include "PageCommands.h"
-#include "PageZoom.h"
-#include "ZoomMemory.h"
+#include "browser/ErrorPagePolicy.h"
+#include "browser/FindBar.h"
+#include "frame/FrameAccelerators.h"
+#include "browser/PageCommands.h"
+#include "browser/PageZoom.h"
+#include "browser/ZoomMemory.h"
 
 #include <QTemporaryDir>
 #include <QTest>

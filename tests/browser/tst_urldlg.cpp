@@ -1,4 +1,4 @@
-#include "URLDlg.h"
+#include "browser/URLDlg.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // Drives the real client, as a user would, against the real platform stand-in:
 // keyboard and mouse through xdotool on the test's X display.
 
-#include "TestProxy.h"
+#include "tests/support/TestProxy.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,4 +1,4 @@
-#include "LockKeyState.h"
+#include "frame/LockKeyState.h"
 
 #include <QGuiApplication>
 #include <QTest>

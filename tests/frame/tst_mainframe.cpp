@@ -1,6 +1,6 @@
-#include "CMainFrame.h"
-#include "FrameAccelerators.h"
-#include "MyStateBar.h"
+#include "frame/CMainFrame.h"
+#include "frame/FrameAccelerators.h"
+#include "frame/MyStateBar.h"
 
 #include <QAction>
 #include <QApplication>

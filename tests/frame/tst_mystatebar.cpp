@@ -1,4 +1,4 @@
-#include "MyStateBar.h"
+#include "frame/MyStateBar.h"
 
 #include <QLabel>
 #include <QMainWindow>

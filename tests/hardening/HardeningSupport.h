@@ -1,8 +1,8 @@
 #pragma once
 
-#include "BoxCloser.h"
+#include "tests/support/BoxCloser.h"
 
-#include "LoginParams.h"
+#include "signin/LoginParams.h"
 
 #include <QAbstractButton>
 #include <QApplication>

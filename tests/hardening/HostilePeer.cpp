@@ -1,4 +1,4 @@
-#include "HostilePeer.h"
+#include "tests/hardening/HostilePeer.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,11 +1,11 @@
 // The login dialog over a damaged or odd data.dat: it must open quickly,
 // never crash nor block, and the next login's save must leave a correct file.
 
-#include "CLogin.h"
-#include "HardeningSupport.h"
-#include "LoginParams.h"
-#include "LoopbackPeer.h"
-#include "SignInFile.h"
+#include "signin/CLogin.h"
+#include "tests/hardening/HardeningSupport.h"
+#include "signin/LoginParams.h"
+#include "tests/support/LoopbackPeer.h"
+#include "signin/SignInFile.h"
 
 #include <QCheckBox>
 #include <QDir>

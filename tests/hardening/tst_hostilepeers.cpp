@@ -4,16 +4,16 @@
 // nor lets the peer inflate the client's memory. A few rows also go through
 // the whole login dialog to the text of its message box.
 
-#include "CLogin.h"
-#include "CheckUserLoginSoapProxy.h"
-#include "GbkText.h"
-#include "HardeningSupport.h"
-#include "HostilePeer.h"
-#include "LoginParams.h"
-#include "LoopbackPeer.h"
-#include "SignInHost.h"
-#include "SignInRules.h"
-#include "SignInRun.h"
+#include "signin/CLogin.h"
+#include "service/CheckUserLoginSoapProxy.h"
+#include "base/GbkText.h"
+#include "tests/hardening/HardeningSupport.h"
+#include "tests/hardening/HostilePeer.h"
+#include "signin/LoginParams.h"
+#include "tests/support/LoopbackPeer.h"
+#include "signin/SignInHost.h"
+#include "signin/SignInRules.h"
+#include "signin/SignInRun.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

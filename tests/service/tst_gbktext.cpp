@@ -1,4 +1,4 @@
-#include "GbkText.h"
+#include "base/GbkText.h"
 
 #include <QTest>
 

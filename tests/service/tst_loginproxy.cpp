@@ -1,6 +1,6 @@
-#include "CheckUserLoginSoapProxy.h"
-#include "LoopbackPeer.h"
-#include "TestProxy.h"
+#include "service/CheckUserLoginSoapProxy.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/TestProxy.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,11 +1,11 @@
-#include "CLogin.h"
-#include "DoubleImages.h"
-#include "GbkText.h"
-#include "LoginParams.h"
-#include "LoopbackPeer.h"
-#include "TestProxy.h"
-#include "BoxCloser.h"
-#include "MyOPCStatic.h"
+#include "signin/CLogin.h"
+#include "signin/DoubleImages.h"
+#include "base/GbkText.h"
+#include "signin/LoginParams.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/TestProxy.h"
+#include "tests/support/BoxCloser.h"
+#include "signin/MyOPCStatic.h"
 
 #include <QApplication>
 #include <QCheckBox>

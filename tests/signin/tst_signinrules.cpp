@@ -1,5 +1,5 @@
-#include "GbkText.h"
-#include "SignInRules.h"
+#include "base/GbkText.h"
+#include "signin/SignInRules.h"
 
 #include <QTest>
 

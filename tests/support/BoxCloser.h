@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoginParams.h"
+#include "signin/LoginParams.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "TestProxy.h"
+#include "tests/support/TestProxy.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

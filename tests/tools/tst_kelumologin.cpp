@@ -1,5 +1,5 @@
-#include "LoopbackPeer.h"
-#include "TestProxy.h"
+#include "tests/support/LoopbackPeer.h"
+#include "tests/support/TestProxy.h"
 
 #include <QProcess>
 #include <QTest>

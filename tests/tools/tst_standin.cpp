@@ -1,11 +1,11 @@
 // Tests of kelumo-standin: its decisions called directly, then the real
 // program on a free port, spoken to over a plain socket as the client does.
 
-#include "Accounts.h"
-#include "DefaultAccounts.h"
-#include "LoginService.h"
-#include "Options.h"
-#include "Pages.h"
+#include "tools/standin/Accounts.h"
+#include "tools/standin/DefaultAccounts.h"
+#include "tools/standin/LoginService.h"
+#include "tools/standin/Options.h"
+#include "tools/standin/Pages.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "Accounts.h"
+#include "tools/standin/Accounts.h"
 
-#include "StandinText.h"
+#include "tools/standin/StandinText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,8 +1,8 @@
-#include "LoginService.h"
+#include "tools/standin/LoginService.h"
 
-#include "GbkText.h"
+#include "base/GbkText.h"
 
-#include "StandinText.h"
+#include "tools/standin/StandinText.h"
 
 #include <exception>
 #include <pugixml.hpp>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Accounts.h"
+#include "tools/standin/Accounts.h"
 
 #include <chrono>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "tools/standin/Options.h"
 
 #include <charconv>
 

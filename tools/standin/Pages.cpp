@@ -1,6 +1,6 @@
-#include "Pages.h"
+#include "tools/standin/Pages.h"
 
-#include "StandinText.h"
+#include "tools/standin/StandinText.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "StandinText.h"
+#include "tools/standin/StandinText.h"
 
-#include "GbkText.h"
+#include "base/GbkText.h"
 
 #include <algorithm>
 #include <cstdint>

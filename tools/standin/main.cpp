@@ -1,11 +1,11 @@
 // kelumo-standin: the platform's login service and web pages on 127.0.0.1,
 // so the client can be tried and tested without the real platform.
 
-#include "Accounts.h"
-#include "DefaultAccounts.h"
-#include "LoginService.h"
-#include "Options.h"
-#include "Pages.h"
+#include "tools/standin/Accounts.h"
+#include "tools/standin/DefaultAccounts.h"
+#include "tools/standin/LoginService.h"
+#include "tools/standin/Options.h"
+#include "tools/standin/Pages.h"
 
 #include <httplib.h>
 

@@ -1,16 +1,13 @@
-#include "Trace.h"
+#include "base/Trace.h"
+
+#include "base/ClientSettings.h"
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
-const bool enabled = [] {
-    const char *value = std::getenv("KELUMO_TRACE");
-    return value && std::strcmp(value, "1") == 0;
-}();
+const bool enabled = ClientSettings::fromEnvironment().trace;
 
 } // namespace
 
