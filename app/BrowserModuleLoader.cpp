@@ -8,7 +8,9 @@
 #include <QOpenGLContext>
 #include <QThread>
 
+#ifndef Q_OS_WIN
 #include <dlfcn.h>
+#endif
 
 #include <string>
 
@@ -16,6 +18,18 @@ namespace {
 
 using SetShareContext = void (*)(QOpenGLContext *);
 using ShareContext = QOpenGLContext *(*)();
+
+// A function of the loaded libraries by its (Itanium-mangled) name; null where
+// there is none, and on Windows, whose compilers mangle otherwise.
+void *loadedFunction(const char *mangledName)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(mangledName);
+    return nullptr;
+#else
+    return ::dlsym(RTLD_DEFAULT, mangledName);
+#endif
+}
 
 // The web engine renders with OpenGL and needs Qt's global share context.
 // Linked in, the engine asks for it before the QApplication is made, and Qt
@@ -26,14 +40,14 @@ using ShareContext = QOpenGLContext *(*)();
 SetShareContext setShareContextFunction()
 {
     static const auto function =
-        reinterpret_cast<SetShareContext>(::dlsym(RTLD_DEFAULT, "_Z30qt_gl_set_global_share_contextP14QOpenGLContext"));
+        reinterpret_cast<SetShareContext>(loadedFunction("_Z30qt_gl_set_global_share_contextP14QOpenGLContext"));
     return function;
 }
 
 ShareContext shareContextFunction()
 {
     static const auto function =
-        reinterpret_cast<ShareContext>(::dlsym(RTLD_DEFAULT, "_Z26qt_gl_global_share_contextv"));
+        reinterpret_cast<ShareContext>(loadedFunction("_Z26qt_gl_global_share_contextv"));
     return function;
 }
 

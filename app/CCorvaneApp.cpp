@@ -25,7 +25,10 @@
 #include <cstring>
 #include <iostream>
 #include <thread>
+
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 #ifdef KELUMO_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>

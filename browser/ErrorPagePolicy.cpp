@@ -32,11 +32,6 @@ bool redirectsToErrorPage(QWebEngineLoadingInfo::LoadStatus status, bool loadIsE
     return status == QWebEngineLoadingInfo::LoadFailedStatus && !loadIsErrorPage;
 }
 
-bool httpStatusFails(int status)
-{
-    return status >= 400 || status < 0;
-}
-
 QString errorPageReason(int statusCode)
 {
     if (statusCode > 0)

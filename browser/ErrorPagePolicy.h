@@ -17,10 +17,6 @@ QString findErrorPage(const QString &currentDir, const QString &programFolder);
 // page cannot loop.
 bool redirectsToErrorPage(QWebEngineLoadingInfo::LoadStatus status, bool loadIsErrorPage);
 
-// Whether an HTTP status (or a negative network error code) stands for a
-// failed navigation: only errors, from 400 on, do; success and redirects don't.
-bool httpStatusFails(int status);
-
 // Why a load failed, as the error page reads it from its address's fragment:
 // "http-<status>" for an HTTP error status (the page is missing or broken, the
 // platform answered), "unreachable" for a network error code (refused, name

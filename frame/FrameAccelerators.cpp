@@ -38,8 +38,3 @@ std::optional<FrameCommand> frameCommandFor(QKeyCombination keys)
     }
     return std::nullopt;
 }
-
-bool isFrameAccelerator(QKeyCombination keys)
-{
-    return frameCommandFor(keys).has_value();
-}

@@ -21,4 +21,3 @@ std::span<const FrameAccelerator> frameAccelerators();
 // The command of keys, or nothing when keys are no frame accelerator. The
 // keypad flag does not count: Insert and Delete also come from the keypad.
 std::optional<FrameCommand> frameCommandFor(QKeyCombination keys);
-bool isFrameAccelerator(QKeyCombination keys);

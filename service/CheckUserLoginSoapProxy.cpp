@@ -1,22 +1,35 @@
 #include "service/CheckUserLoginSoapProxy.h"
 
 #include "service/LoginEndpoint.h"
+#include "service/ServicePlatform.h"
 #include "service/XmlEscape.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
-#include <strings.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
 bool startsWith(const char *text, const char *prefix)
 {
     return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// Scheme names compare without regard to (ASCII) case, whatever the locale.
+bool startsWithIgnoringCase(const char *text, std::string_view prefix)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (!text)
+        return false;
+    for (const char p : prefix) {
+        const char c = *text++;
+        if (c == '\0' || lower(c) != lower(p))
+            return false;
+    }
+    return true;
 }
 
 // A host as a request target names it: an IPv6 address in brackets; the port
@@ -70,7 +83,7 @@ int postHeaders(struct soap *soap, const char *endpoint, const char *host, int p
     if (soap->status == SOAP_CONNECT)
         return tunnelHeaders(soap, host, port);
     // Inside a tunnel the request is the origin server's, as without a proxy.
-    const bool viaProxy = soap->proxy_host && !soap->ssl && !(endpoint && ::strncasecmp(endpoint, "https:", 6) == 0);
+    const bool viaProxy = soap->proxy_host && !soap->ssl && !startsWithIgnoringCase(endpoint, "https:");
     std::string h;
     h.reserve(256);
     h += "POST ";
@@ -122,7 +135,7 @@ const char *systemCaFile()
     static const char *const candidates[] = {
         "/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem"};
     for (const char *file : candidates) {
-        if (::access(file, R_OK) == 0)
+        if (isReadableFile(file))
             return file;
     }
     return nullptr;
@@ -167,7 +180,7 @@ void CheckUserLoginSoapProxy::applyDefaults()
 {
     fpost = postHeaders;
     // A peer that closes early must not kill the process with SIGPIPE.
-    socket_flags = MSG_NOSIGNAL;
+    socket_flags = quietSendFlags();
     connect_timeout = connectTimeLimit;
     send_timeout = sendTimeLimit;
     recv_timeout = receiveTimeLimit;
@@ -232,52 +245,48 @@ int CheckUserLoginSoapProxy::close_connection()
 
 void CheckUserLoginSoapProxy::print_fault(FILE *fd)
 {
-    char report[1024];
-    format_fault(report, sizeof report);
-    std::fputs(report, fd);
+    const std::string report = faultReport(" [");
+    std::fwrite(report.data(), 1, report.size(), fd);
 }
 
 char *CheckUserLoginSoapProxy::format_fault(char *buf, size_t len)
 {
     if (!buf || len == 0)
         return buf;
-    *buf = '\0';
-    if (state != SOAP_INIT && state != SOAP_COPY) {
-        std::snprintf(buf, len, "Error: soap struct state not initialized\n");
-        return buf;
-    }
-    if (!error)
-        return buf;
-    const char **code = defaultedFaultCode();
-    const char *subcode = soap_fault_subcode(this);
-    const char *reason = *soap_faultstring(this);
-    const char *detail = soap_fault_detail(this);
-    std::snprintf(buf, len, "%s%d fault: %s [%s]\n\"%s\"\nDetail: %s\n", version ? "SOAP 1." : "Error ",
-                  version ? static_cast<int>(version) : error, *code ? *code : "",
-                  subcode ? subcode : "no subcode", reason ? reason : "[no reason]",
-                  detail ? detail : "[no detail]");
+    const std::string report = faultReport(" [");
+    const size_t n = std::min(report.size(), len - 1);
+    std::memcpy(buf, report.data(), n);
+    buf[n] = '\0';
     return buf;
 }
 
 void CheckUserLoginSoapProxy::stream_fault(std::ostream &os)
 {
-    if (state != SOAP_INIT && state != SOAP_COPY) {
-        os << "Error: soap struct state not initialized\n";
-        return;
-    }
+    os << faultReport("[");
+}
+
+std::string CheckUserLoginSoapProxy::faultReport(std::string_view subcodeOpening)
+{
+    if (state != SOAP_INIT && state != SOAP_COPY)
+        return "Error: soap struct state not initialized\n";
     if (!error)
-        return;
+        return {};
     const char **code = defaultedFaultCode();
     const char *subcode = soap_fault_subcode(this);
     const char *reason = *soap_faultstring(this);
     const char *detail = soap_fault_detail(this);
-    if (version)
-        os << "SOAP 1." << static_cast<int>(version);
-    else
-        os << "Error " << error;
-    os << " fault: " << (*code ? *code : "") << '[' << (subcode ? subcode : "no subcode") << "]\n"
-       << '"' << (reason ? reason : "[no reason]") << "\"\n"
-       << "Detail: " << (detail ? detail : "[no detail]") << '\n';
+    std::string report = version ? "SOAP 1." + std::to_string(static_cast<int>(version))
+                                 : "Error " + std::to_string(error);
+    report += " fault: ";
+    report += *code ? *code : "";
+    report += subcodeOpening;
+    report += subcode ? subcode : "no subcode";
+    report += "]\n\"";
+    report += reason ? reason : "[no reason]";
+    report += "\"\nDetail: ";
+    report += detail ? detail : "[no detail]";
+    report += '\n';
+    return report;
 }
 
 const char **CheckUserLoginSoapProxy::defaultedFaultCode()
@@ -404,8 +413,9 @@ int CheckUserLoginSoapProxy::call(_ns1__CheckUserRegisterCode *request,
         return soap_closesock(this);
     }
 
-    if (soap_body_end_in(this) || soap_envelope_end_in(this) || soap_end_recv(this))
-        return soap_closesock(this);
+    // Whether the tail of the answer reads cleanly or not, error says so.
+    if (!soap_body_end_in(this) && !soap_envelope_end_in(this))
+        soap_end_recv(this);
     return soap_closesock(this);
 }
 

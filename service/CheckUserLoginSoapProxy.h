@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 
 // One login call to the platform's web service. A SOAP context itself, so the
 // runtime's functions take the proxy as their context. Confined to the thread
@@ -77,6 +78,9 @@ private:
     int call(_ns1__CheckUserRegisterCode *request, _ns1__CheckUserRegisterCodeResponse *response);
     void describeLostConnection();
     const char **defaultedFaultCode();
+    // The fault report of the last call; print_fault and format_fault open
+    // the subcode with " [", stream_fault with "[" (no space).
+    std::string faultReport(std::string_view subcodeOpening);
     void applyDefaults();
     int writeEnvelope(const __ns2__CheckUserRegisterCode &wrapper);
     int prepareTls();

@@ -8,9 +8,16 @@
 #include <clocale>
 #include <cstring>
 #include <iostream>
-#include <langinfo.h>
 #include <string>
 #include <string_view>
+
+#ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <langinfo.h>
+#endif
 
 namespace {
 
@@ -29,15 +36,23 @@ int usage()
     return 2;
 }
 
-// Arguments arrive in the locale's encoding; a plain C locale is taken as UTF-8,
-// which is what terminals send today.
+// Arguments arrive in the locale's encoding (on Windows, the ANSI code page);
+// a plain C locale is taken as UTF-8, which is what terminals send today.
 const char *localeCodeSet()
 {
+#ifdef _WIN32
+    const unsigned codePage = ::GetACP();
+    if (codePage == 65001)
+        return "UTF-8";
+    static const std::string name = "CP" + std::to_string(codePage);
+    return name.c_str();
+#else
     const char *codeset = nl_langinfo(CODESET);
     if (!codeset || !*codeset || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
         std::strcmp(codeset, "ASCII") == 0)
         return "UTF-8";
     return codeset;
+#endif
 }
 
 } // namespace

@@ -15,8 +15,6 @@ private slots:
     void deepProgramFolder();
     void redirects_data();
     void redirects();
-    void httpStatus_data();
-    void httpStatus();
     void startAddressIsEscaped();
     void shippedPageOffersTheWayBack();
 };
@@ -92,26 +90,6 @@ void TestErrorPagePolicy::redirects()
     QFETCH(bool, loadIsErrorPage);
     QFETCH(bool, expected);
     QCOMPARE(redirectsToErrorPage(status, loadIsErrorPage), expected);
-}
-
-void TestErrorPagePolicy::httpStatus_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("fails");
-    for (int ok = 200; ok <= 206; ++ok)
-        QTest::addRow("%d", ok) << ok << false;
-    for (int status : {301, 304, 399})
-        QTest::addRow("%d", status) << status << false;
-    for (int status : {400, 404, 500, 503})
-        QTest::addRow("%d", status) << status << true;
-    QTest::newRow("connection refused") << -102 << true;
-}
-
-void TestErrorPagePolicy::httpStatus()
-{
-    QFETCH(int, status);
-    QFETCH(bool, fails);
-    QCOMPARE(httpStatusFails(status), fails);
 }
 
 void TestErrorPagePolicy::startAddressIsEscaped()

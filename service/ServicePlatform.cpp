@@ -1,0 +1,27 @@
+#include "service/ServicePlatform.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+int quietSendFlags()
+{
+#ifdef _WIN32
+    return 0;
+#else
+    return MSG_NOSIGNAL;
+#endif
+}
+
+bool isReadableFile(const char *path)
+{
+#ifdef _WIN32
+    constexpr int readable = 4;
+    return path && ::_access(path, readable) == 0;
+#else
+    return path && ::access(path, R_OK) == 0;
+#endif
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+// What the login call needs from the operating system, where POSIX and
+// Windows differ.
+
+// Flags for every send on the call's socket: a peer that closes early must
+// not end the process with SIGPIPE (Windows raises no such signal).
+int quietSendFlags();
+
+// Whether the file exists and this process may read it.
+bool isReadableFile(const char *path);
