@@ -109,51 +109,34 @@ void PeerConnection::reset()
 
 HostilePeer::HostilePeer(Script script, bool readRequest) : m_script(std::move(script)), m_readRequest(readRequest)
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::listen(m_listenFd, 8);
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    if (::pipe2(m_wakePipe, O_CLOEXEC) != 0)
-        m_wakePipe[0] = m_wakePipe[1] = -1;
     m_thread = std::thread([this] { run(); });
 }
 
 HostilePeer::~HostilePeer()
 {
-    const char b = 'x';
-    [[maybe_unused]] const auto n = ::write(m_wakePipe[1], &b, 1);
+    m_listener.wake();
     m_thread.join();
-    ::close(m_listenFd);
-    ::close(m_wakePipe[0]);
-    ::close(m_wakePipe[1]);
 }
 
 std::string HostilePeer::endpoint(const std::string &path) const
 {
-    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    return "http://127.0.0.1:" + std::to_string(m_listener.port()) + path;
 }
 
 void HostilePeer::run()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{m_listener.fd(), POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN))
             return;
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = ::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
         ++m_connections;
         if (m_readRequest)
             readRequest(fd);
-        PeerConnection connection(fd, m_wakePipe[0], m_bytesSent);
-        if (m_script && !stopping(m_wakePipe[0]))
+        PeerConnection connection(fd, m_listener.wakeFd(), m_bytesSent);
+        if (m_script && !stopping(m_listener.wakeFd()))
             m_script(connection);
         if (!connection.wasReset())
             ::shutdown(fd, SHUT_WR);
@@ -169,7 +152,7 @@ void HostilePeer::readRequest(int fd)
     char buffer[4096];
     std::size_t wanted = std::string::npos;
     while (request.size() < wanted) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, 5000) <= 0 || (fds[1].revents & POLLIN))
             break;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);

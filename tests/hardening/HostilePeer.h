@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/LoopbackListener.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -58,7 +60,7 @@ public:
     HostilePeer(const HostilePeer &) = delete;
     HostilePeer &operator=(const HostilePeer &) = delete;
 
-    std::uint16_t port() const { return m_port; }
+    std::uint16_t port() const { return m_listener.port(); }
     std::string endpoint(const std::string &path = "/Services/CheckUserLogin.asmx") const;
 
     int connectionCount() const { return m_connections.load(); }
@@ -72,9 +74,7 @@ private:
 
     Script m_script;
     bool m_readRequest;
-    int m_listenFd = -1;
-    int m_wakePipe[2] = {-1, -1};
-    std::uint16_t m_port = 0;
+    LoopbackListener m_listener;
     std::atomic<int> m_connections{0};
     std::atomic<std::uint64_t> m_bytesSent{0};
     std::atomic<std::size_t> m_lastRequestSize{0};

@@ -20,55 +20,24 @@ std::size_t contentLength(const std::string &headers)
     return std::strtoul(lower.c_str() + pos + 17, nullptr, 10);
 }
 
-void sendAll(int fd, const std::string &bytes)
-{
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        sent += static_cast<std::size_t>(n);
-    }
-}
-
 } // namespace
 
 LoopbackPeer::LoopbackPeer(std::string reply, Behaviour behaviour)
     : m_behaviour(behaviour), m_reply(std::move(reply))
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1;
-    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ::bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::listen(m_listenFd, 8);
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    if (::pipe(m_wakePipe) != 0)
-        m_wakePipe[0] = m_wakePipe[1] = -1;
     m_thread = std::thread([this] { run(); });
 }
 
 LoopbackPeer::~LoopbackPeer()
 {
     m_stopping = true;
-    if (m_wakePipe[1] >= 0) {
-        const char b = 'x';
-        [[maybe_unused]] const auto n = ::write(m_wakePipe[1], &b, 1);
-    }
+    m_listener.wake();
     m_thread.join();
-    ::close(m_listenFd);
-    ::close(m_wakePipe[0]);
-    ::close(m_wakePipe[1]);
 }
 
 std::string LoopbackPeer::endpoint(const std::string &path) const
 {
-    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    return "http://127.0.0.1:" + std::to_string(m_listener.port()) + path;
 }
 
 void LoopbackPeer::setReply(std::string reply)
@@ -86,10 +55,10 @@ std::vector<std::string> LoopbackPeer::requests() const
 void LoopbackPeer::run()
 {
     while (!m_stopping) {
-        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{m_listener.fd(), POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN))
             return;
-        const int fd = ::accept(m_listenFd, nullptr, nullptr);
+        const int fd = ::accept(m_listener.fd(), nullptr, nullptr);
         if (fd < 0)
             continue;
         ++m_connections;
@@ -104,7 +73,7 @@ void LoopbackPeer::serve(int fd)
         return;
     if (m_behaviour == Behaviour::AnswerAtOnce) {
         std::lock_guard lock(m_mutex);
-        sendAll(fd, m_reply);
+        LoopbackListener::sendAll(fd, m_reply);
         return;
     }
 
@@ -113,7 +82,7 @@ void LoopbackPeer::serve(int fd)
     std::size_t headerEnd = std::string::npos;
     std::size_t wanted = 0;
     for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{fd, POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, 5000) <= 0 || (fds[1].revents & POLLIN))
             break;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
@@ -135,11 +104,11 @@ void LoopbackPeer::serve(int fd)
         reply = m_reply;
     }
     if (m_behaviour == Behaviour::NeverAnswer) {
-        pollfd wake{m_wakePipe[0], POLLIN, 0};
+        pollfd wake{m_listener.wakeFd(), POLLIN, 0};
         ::poll(&wake, 1, -1);
         return;
     }
-    sendAll(fd, reply);
+    LoopbackListener::sendAll(fd, reply);
     ::shutdown(fd, SHUT_WR);
 }
 

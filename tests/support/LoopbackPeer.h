@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/LoopbackListener.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -25,7 +27,7 @@ public:
     LoopbackPeer(const LoopbackPeer &) = delete;
     LoopbackPeer &operator=(const LoopbackPeer &) = delete;
 
-    std::uint16_t port() const { return m_port; }
+    std::uint16_t port() const { return m_listener.port(); }
     std::string endpoint(const std::string &path = "/Services/CheckUserLogin.asmx") const;
 
     void setReply(std::string reply);
@@ -50,9 +52,7 @@ private:
     void run();
     void serve(int fd);
 
-    int m_listenFd = -1;
-    int m_wakePipe[2] = {-1, -1};
-    std::uint16_t m_port = 0;
+    LoopbackListener m_listener;
     Behaviour m_behaviour;
     mutable std::mutex m_mutex;
     std::string m_reply;

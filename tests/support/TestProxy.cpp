@@ -12,17 +12,6 @@ namespace {
 
 constexpr int idleLimitMs = 30000;
 
-void sendAll(int fd, const std::string &bytes)
-{
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return;
-        sent += static_cast<std::size_t>(n);
-    }
-}
-
 int connectLocal(std::uint16_t port)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -63,7 +52,7 @@ const std::string badGateway = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\
 // first, so it gets to read the answer.
 void answerAndClose(int fd, const std::string &reply)
 {
-    sendAll(fd, reply);
+    LoopbackListener::sendAll(fd, reply);
     ::shutdown(fd, SHUT_WR);
     char buffer[4096];
     pollfd pfd{fd, POLLIN, 0};
@@ -75,40 +64,21 @@ void answerAndClose(int fd, const std::string &reply)
 
 TestProxy::TestProxy(std::uint16_t upstreamPort) : m_upstreamPort(upstreamPort)
 {
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int on = 1;
-    ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_listenFd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::listen(m_listenFd, 16);
-    socklen_t len = sizeof addr;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr *>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
-    if (::pipe(m_wakePipe) != 0)
-        m_wakePipe[0] = m_wakePipe[1] = -1;
     m_thread = std::thread([this] { run(); });
 }
 
 TestProxy::~TestProxy()
 {
     m_stopping = true;
-    if (m_wakePipe[1] >= 0) {
-        const char b = 'x';
-        [[maybe_unused]] const auto n = ::write(m_wakePipe[1], &b, 1);
-    }
+    m_listener.wake();
     m_thread.join();
     for (std::thread &worker : m_workers)
         worker.join();
-    ::close(m_listenFd);
-    ::close(m_wakePipe[0]);
-    ::close(m_wakePipe[1]);
 }
 
 std::string TestProxy::address(const std::string &userInfo) const
 {
-    return "http://" + (userInfo.empty() ? std::string() : userInfo + "@") + "127.0.0.1:" + std::to_string(m_port);
+    return "http://" + (userInfo.empty() ? std::string() : userInfo + "@") + "127.0.0.1:" + std::to_string(m_listener.port());
 }
 
 void TestProxy::requireCredentials(const std::string &user, const std::string &password)
@@ -144,10 +114,10 @@ std::string TestProxy::base64(const std::string &plain)
 void TestProxy::run()
 {
     while (!m_stopping) {
-        pollfd fds[2] = {{m_listenFd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{m_listener.fd(), POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN))
             return;
-        const int fd = ::accept(m_listenFd, nullptr, nullptr);
+        const int fd = ::accept(m_listener.fd(), nullptr, nullptr);
         if (fd < 0)
             continue;
         m_workers.emplace_back([this, fd] {
@@ -169,7 +139,7 @@ void TestProxy::serve(int client)
     std::size_t headEnd = std::string::npos;
     char buffer[4096];
     while (headEnd == std::string::npos && received.size() < 65536) {
-        pollfd fds[2] = {{client, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{client, POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 2, idleLimitMs) <= 0 || (fds[1].revents & POLLIN))
             return;
         const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
@@ -211,9 +181,9 @@ void TestProxy::serve(int client)
             answerAndClose(client, badGateway);
             return;
         }
-        sendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n");
+        LoopbackListener::sendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n");
         if (!rest.empty())
-            sendAll(upstream, rest);
+            LoopbackListener::sendAll(upstream, rest);
         relay(client, upstream, index, false);
         ::close(upstream);
         return;
@@ -245,7 +215,7 @@ void TestProxy::serve(int client)
     }
     forwarded += "Connection: close\r\n\r\n";
     record(index, rest);
-    sendAll(upstream, forwarded + rest);
+    LoopbackListener::sendAll(upstream, forwarded + rest);
     relay(client, upstream, index, true);
     ::close(upstream);
 }
@@ -256,7 +226,7 @@ void TestProxy::relay(int client, int upstream, std::size_t index, bool recordCl
     bool clientOpen = true;
     for (;;) {
         pollfd fds[3] = {{clientOpen ? client : -1, POLLIN, 0}, {upstream, POLLIN, 0},
-                         {m_wakePipe[0], POLLIN, 0}};
+                         {m_listener.wakeFd(), POLLIN, 0}};
         if (::poll(fds, 3, idleLimitMs) <= 0 || (fds[2].revents & POLLIN))
             return;
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
@@ -268,14 +238,14 @@ void TestProxy::relay(int client, int upstream, std::size_t index, bool recordCl
                 const std::string bytes(buffer, static_cast<std::size_t>(n));
                 if (recordClient)
                     record(index, bytes);
-                sendAll(upstream, bytes);
+                LoopbackListener::sendAll(upstream, bytes);
             }
         }
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
             const ssize_t n = ::recv(upstream, buffer, sizeof buffer, 0);
             if (n <= 0)
                 return;
-            sendAll(client, std::string(buffer, static_cast<std::size_t>(n)));
+            LoopbackListener::sendAll(client, std::string(buffer, static_cast<std::size_t>(n)));
         }
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/LoopbackListener.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -21,7 +23,7 @@ public:
     TestProxy(const TestProxy &) = delete;
     TestProxy &operator=(const TestProxy &) = delete;
 
-    std::uint16_t port() const { return m_port; }
+    std::uint16_t port() const { return m_listener.port(); }
     // "http://127.0.0.1:PORT", with "user:password@" when given (as written).
     std::string address(const std::string &userInfo = {}) const;
 
@@ -41,9 +43,7 @@ private:
     void record(std::size_t index, const std::string &bytes);
     void relay(int client, int upstream, std::size_t index, bool recordClient);
 
-    int m_listenFd = -1;
-    int m_wakePipe[2] = {-1, -1};
-    std::uint16_t m_port = 0;
+    LoopbackListener m_listener{16};
     std::uint16_t m_upstreamPort;
     mutable std::mutex m_mutex;
     std::string m_expectedAuthorization;
