@@ -15,7 +15,7 @@ import tempfile
 import threading
 import time
 
-# P3: at most half the bare view's launch (issues 10 and 11).
+# P3: the start page within half of what a bare view takes to launch and load.
 TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 0.5, "P4": 1.1, "P5": 1.15}
 
 
