@@ -126,12 +126,9 @@ std::string HostilePeer::endpoint(const std::string &path) const
 void HostilePeer::run()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listener.fd(), POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN))
-            return;
-        const int fd = ::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = m_listener.accept();
         if (fd < 0)
-            continue;
+            return;
         ++m_connections;
         if (m_readRequest)
             readRequest(fd);

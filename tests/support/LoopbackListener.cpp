@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,6 +37,18 @@ void LoopbackListener::wake()
         return;
     const char b = 'x';
     [[maybe_unused]] const auto n = ::write(m_wakePipe[1], &b, 1);
+}
+
+int LoopbackListener::accept()
+{
+    for (;;) {
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN))
+            return -1;
+        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0)
+            return fd;
+    }
 }
 
 void LoopbackListener::sendAll(int fd, const std::string &bytes)

@@ -19,6 +19,8 @@ public:
     // Readable once wake() was called: poll it beside the sockets.
     int wakeFd() const { return m_wakePipe[0]; }
     void wake();
+    // The next connection (close-on-exec), or -1 once woken.
+    int accept();
 
     // Sends all of `bytes`, or as much as the peer takes before it goes.
     static void sendAll(int fd, const std::string &bytes);

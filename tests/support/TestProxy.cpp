@@ -114,12 +114,9 @@ std::string TestProxy::base64(const std::string &plain)
 void TestProxy::run()
 {
     while (!m_stopping) {
-        pollfd fds[2] = {{m_listener.fd(), POLLIN, 0}, {m_listener.wakeFd(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) <= 0 || (fds[1].revents & POLLIN))
-            return;
-        const int fd = ::accept(m_listener.fd(), nullptr, nullptr);
+        const int fd = m_listener.accept();
         if (fd < 0)
-            continue;
+            return;
         m_workers.emplace_back([this, fd] {
             serve(fd);
             ::close(fd);
