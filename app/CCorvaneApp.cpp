@@ -6,7 +6,8 @@
 #include "signin/CLogin.h"
 #include "app/CommandLine.h"
 #include "app/ProgramFolder.h"
-#include "base/ProxyChoice.h"
+#include "base/LoginService.h"
+#include "app/LoginServiceLoader.h"
 #include "app/QtTranslations.h"
 #include "signin/SignInFile.h"
 #include "signin/SignInSettings.h"
@@ -88,6 +89,8 @@ int CCorvaneApp::Run(int argc, char **argv)
 bool CCorvaneApp::InitInstance()
 {
     InitAppFolder();
+    LoginServiceLoader::setModulePath(QString::fromLocal8Bit(m_szAppFolder.c_str()) +
+                                      QStringLiteral(KELUMO_SERVICE_MODULE_FILE));
     m_browser = std::make_unique<BrowserModuleLoader>(QString::fromLocal8Bit(m_szAppFolder.c_str()) +
                                                       QStringLiteral(KELUMO_BROWSER_MODULE_FILE));
 
@@ -108,12 +111,15 @@ bool CCorvaneApp::InitInstance()
                 // The icon is for the task bar and the main window: decoded
                 // once the frameless dialog is on screen, not before.
                 QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
-                // One way out for the login call and the pages. The system's
-                // lookup may take a while: not before the dialog is painted,
-                // and before the engine comes up.
-                signIn.proxy = proxychoice::forAddress(signIn.endpoint);
-                login.SetSettings(signIn);
-                proxychoice::applyToPages(signIn.proxy);
+                // The login service's libraries load now, not in front of the
+                // dialog. Then one way out for the login call and the pages:
+                // the system's lookup may take a while, so not before the
+                // dialog is painted, and before the engine comes up.
+                if (LoginService *service = loginService()) {
+                    signIn.proxy = service->proxyFor(signIn.endpoint);
+                    login.SetSettings(signIn);
+                    service->applyToPages(signIn.proxy);
+                }
                 PrepareMainWindow();
             });
         });

@@ -4,7 +4,7 @@
 // their start-up hooks load before main()).
 //
 //   bench-dialog-parts[-webengine] [--login PROGRAM_FOLDER/] [--app-font] [--share-gl] [--repaints N]
-//                                    [--no-style-sheet] [--text]
+//                                    [--no-style-sheet] [--text] [--edit]
 //
 // Traces "start" and "dialog painted" like the client, then quits. With
 // --repaints, first repaints the dialog N times and prints the mean time of
@@ -17,6 +17,7 @@
 #include <QDialog>
 #include <QFont>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
 
@@ -74,6 +75,7 @@ int main(int argc, char **argv)
     int repaints = 0;
     bool styleSheet = true;
     bool text = false;
+    bool edit = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--login") == 0 && i + 1 < argc)
             loginFolder = argv[++i];
@@ -83,6 +85,8 @@ int main(int argc, char **argv)
             repaints = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--text") == 0)
             text = true;
+        else if (std::strcmp(argv[i], "--edit") == 0)
+            edit = true;
         else if (std::strcmp(argv[i], "--no-style-sheet") == 0)
             styleSheet = false;
         else if (std::strcmp(argv[i], "--share-gl") == 0)
@@ -128,6 +132,14 @@ int main(int argc, char **argv)
         return 0;
     }
     BareDialog dialog(text);
+    if (edit) {
+        // The least a login dialog needs besides: one field to type into.
+        QFont font(QStringLiteral("Noto Sans CJK SC"));
+        font.setPixelSize(12);
+        dialog.setFont(font);
+        auto *line = new QLineEdit(&dialog);
+        line->setGeometry(57, 201, 135, 24);
+    }
     dialog.show();
     return app.exec();
 }

@@ -28,6 +28,7 @@ def main():
     variants = {
         "bare dialog (floor)": [parts],
         "bare + one line of Chinese text": [parts, "--text"],
+        "bare + one line edit in the CJK face": [parts, "--edit"],
         "bare + AA_ShareOpenGLContexts": [parts, "--share-gl"],
         "bare + web engine linked": [parts + "-webengine"],
         "CLogin": [parts, "--login", program],

@@ -208,7 +208,8 @@ class Bench:
         self.program = os.path.join(self.root, "program")
         os.makedirs(os.path.join(self.program, "Res"))
         shutil.copy2(os.path.join(self.bin, "kelumo"), self.program)
-        shutil.copy2(os.path.join(self.bin, "kelumo_browser_module.so"), self.program)
+        for module in ("kelumo_browser_module.so", "kelumo_service_module.so"):
+            shutil.copy2(os.path.join(self.bin, module), self.program)
         shutil.copy2(os.path.join(self.bin, "Res", "LoginBG.bmp"), os.path.join(self.program, "Res"))
         shutil.copy2(os.path.join(self.bin, "error"), self.program)
 

@@ -29,6 +29,8 @@ inline constexpr const char *expiredMessage = "您的帐号已于%s过期，请�
 inline constexpr const char *terminalRefusedMessage = "本帐号不允许通过终端方式登陆，请与客服联系！";
 inline constexpr const char *wrongCredentialsMessage = "未通过服务器验证，请检查帐号、密码！";
 inline constexpr const char *loginErrorMessage = "登录错误！";
+// The program's login service module is missing or damaged.
+inline constexpr const char *serviceMissingMessage = "无法启动登录组件，请重新安装Kelumo大数据。";
 
 enum class CheckResult { Accepted, AccountLength, PasswordLength };
 

@@ -1,7 +1,7 @@
 #include "signin/SignInRun.h"
 
-#include "service/CheckUserLoginSoapProxy.h"
 #include "base/GbkText.h"
+#include "base/LoginService.h"
 #include "signin/LoginParams.h"
 #include "signin/SignInHost.h"
 #include "signin/SignInRules.h"
@@ -37,30 +37,32 @@ struct GuardRelease
 void LoginThreadProc(std::shared_ptr<SignInRun> run)
 {
     GuardRelease release;
+    LoginService *service = loginService();
+    if (!service) {
+        if (!run->isCancelled())
+            run->m_host->showMessage(utf8ToGbk(signin::serviceMissingMessage));
+        return;
+    }
     // The texts were copied for this run when it started, so the call never
     // reads shared strings a later login (or the end of the process) changes.
-    CheckUserLoginSoapProxy proxy;
-    if (!run->endpoint.empty())
-        proxy.endpoint = run->endpoint.c_str();
-    if (run->receiveTimeLimit > 0)
-        proxy.recv_timeout = run->receiveTimeLimit;
-    if (run->proxy)
-        proxy.useProxy(*run->proxy);
+    LoginService::Call call;
+    call.endpoint = run->endpoint;
+    call.receiveTimeLimit = run->receiveTimeLimit;
+    call.proxy = run->proxy;
+    call.company = run->m_company;
+    call.account = run->m_account;
+    call.password = run->m_password;
 
-    _ns1__CheckUserRegisterCode request;
-    _ns1__CheckUserRegisterCodeResponse response;
-    request.EntName = &run->m_company;
-    request.strLoginId = &run->m_account;
-    request.strPwd = &run->m_password;
-
-    if (proxy.CheckUserRegisterCode(&request, &response) != SOAP_OK) {
-        proxy.stream_fault(std::cerr);
+    const LoginService::Reply reply = service->checkUserRegisterCode(call);
+    if (!reply.answered) {
+        std::cerr << reply.fault;
         if (!run->isCancelled())
             run->m_host->showMessage(utf8ToGbk(signin::connectFailedMessage));
         return;
     }
 
-    const signin::AnswerOutcome outcome = signin::interpretAnswer(response.CheckUserRegisterCodeResult);
+    const std::string *answer = reply.result ? &*reply.result : nullptr;
+    const signin::AnswerOutcome outcome = signin::interpretAnswer(answer);
     if (!outcome.isAddress) {
         if (!run->isCancelled())
             run->m_host->showMessage(outcome.message);
@@ -73,8 +75,7 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
         if (run->isCancelled())
             return;
         if (run->m_startUrl)
-            stamped = signin::storeStartAddress(*response.CheckUserRegisterCodeResult, run->m_startUrl,
-                                                signin::startUrlSize);
+            stamped = signin::storeStartAddress(*answer, run->m_startUrl, signin::startUrlSize);
         if (stamped)
             run->m_succeeded = true;
     }

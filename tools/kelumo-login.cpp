@@ -3,7 +3,7 @@
 #include "service/CheckUserLoginSoapProxy.h"
 #include "base/GbkText.h"
 #include "service/LoginEndpoint.h"
-#include "base/ProxyChoice.h"
+#include "service/ProxyChoice.h"
 
 #include <clocale>
 #include <cstring>

@@ -135,7 +135,8 @@ private slots:
     void refusalsThenSignIn();
     void rememberedSignInFillsTheFields();
     void cancelLeavesFilesAsTheyWere();
-    void missingModuleSaysSoAfterSignIn();
+    void missingModuleSaysSo_data();
+    void missingModuleSaysSo();
     void signsInThroughTheProxy();
 
 private:
@@ -165,7 +166,8 @@ void TestEndToEnd::initTestCase()
     QVERIFY(QDir().mkpath(m_programFolder + "/Res"));
     QVERIFY(QFile::copy(KELUMO_EXE, m_programFolder + "/kelumo"));
     QFile::setPermissions(m_programFolder + "/kelumo", QFile::permissions(KELUMO_EXE));
-    QVERIFY(QFile::copy(KELUMO_MODULE, m_programFolder + "/" + QFileInfo(KELUMO_MODULE).fileName()));
+    for (const char *module : {KELUMO_MODULE, KELUMO_SERVICE_MODULE})
+        QVERIFY(QFile::copy(module, m_programFolder + "/" + QFileInfo(module).fileName()));
     QVERIFY(QFile::copy(QStringLiteral(KELUMO_BIN_DIR "/Res/LoginBG.bmp"), m_programFolder + "/Res/LoginBG.bmp"));
     QFile::copy(QStringLiteral(KELUMO_BIN_DIR "/error"), m_programFolder + "/error");
 
@@ -431,12 +433,29 @@ void TestEndToEnd::cancelLeavesFilesAsTheyWere()
     QCOMPARE(contents(folders), before);
 }
 
-void TestEndToEnd::missingModuleSaysSoAfterSignIn()
+void TestEndToEnd::missingModuleSaysSo_data()
 {
-    // A program folder without the browser module.
-    const QString folder = m_root.filePath("broken");
+    QTest::addColumn<QString>("present"); // the one module in the folder
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("exitCode");
+    // Said after the sign-in, which succeeds; the program then ends.
+    QTest::newRow("browser module") << QFileInfo(KELUMO_SERVICE_MODULE).fileName()
+                                    << "无法启动浏览器组件，程序将退出。请重新安装Kelumo大数据。" << "Kelumo大数据" << 1;
+    // Said at the login; the dialog stays, and Escape ends it.
+    QTest::newRow("service module") << QFileInfo(KELUMO_MODULE).fileName()
+                                    << "无法启动登录组件，请重新安装Kelumo大数据。" << "信息提示" << 0;
+}
+
+void TestEndToEnd::missingModuleSaysSo()
+{
+    QFETCH(QString, present);
+    QFETCH(QString, message);
+    QFETCH(QString, caption);
+    QFETCH(int, exitCode);
+    const QString folder = m_root.filePath("broken-" + present);
     QVERIFY(QDir().mkpath(folder + "/Res"));
-    for (const char *file : {"kelumo", "Res/LoginBG.bmp", "error"})
+    for (const QString &file : {QString("kelumo"), QString("Res/LoginBG.bmp"), QString("error"), present})
         QVERIFY(QFile::copy(m_programFolder + "/" + file, folder + "/" + file));
     QFile saved(folder + "/data.dat");
     QVERIFY(saved.open(QIODevice::WriteOnly));
@@ -444,18 +463,26 @@ void TestEndToEnd::missingModuleSaysSoAfterSignIn()
     saved.close();
 
     Client client(folder, clientEnvironment());
-    QVERIFY(client.waitFor("module failed"));
-    // Nothing said before the sign-in.
+    QVERIFY(client.waitFor(exitCode ? "module failed" : "service loaded"));
+    // Nothing said before the login.
     QCOMPARE(client.visibleWindows(), QStringList{"609x278"});
-    xdotool({"windowfocus", "--sync", client.window()});
+    const QString dialog = client.window();
+    xdotool({"windowfocus", "--sync", dialog});
     xdotool({"key", "Return"});
-    QVERIFY(client.waitFor("message", "无法启动浏览器组件，程序将退出。请重新安装Kelumo大数据。"));
-    const QString box = client.window();
-    QCOMPARE(xdotool({"getwindowname", box}), QString("Kelumo大数据"));
+    QVERIFY(client.waitFor("message", message));
+    const QString box = xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid",
+                                 QString::number(client.process().processId()), "--name", caption})
+                            .section('\n', -1);
+    QVERIFY(!box.isEmpty());
     xdotool({"windowfocus", "--sync", box});
     xdotool({"key", "Return"});
+    if (!exitCode) {
+        QTRY_COMPARE(client.visibleWindows(), QStringList{"609x278"});
+        xdotool({"windowfocus", "--sync", dialog});
+        xdotool({"key", "Escape"});
+    }
     QVERIFY(client.process().waitForFinished(10000));
-    QCOMPARE(client.process().exitCode(), 1);
+    QCOMPARE(client.process().exitCode(), exitCode);
 }
 
 void TestEndToEnd::signsInThroughTheProxy()

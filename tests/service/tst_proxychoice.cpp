@@ -1,4 +1,4 @@
-#include "base/ProxyChoice.h"
+#include "service/ProxyChoice.h"
 
 #include <QTest>
 

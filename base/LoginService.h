@@ -1,0 +1,56 @@
+#pragma once
+
+#include "base/ProxySetting.h"
+
+#include <optional>
+#include <string>
+
+// The sign-in's way to the platform: the login call, and the choice of proxy
+// for it and for the pages. In the program it is a module, loaded from the
+// program folder once the login dialog is on screen, so that the SOAP runtime,
+// TLS and Qt Network stay off the launch path; tests and tools link it in.
+class LoginService
+{
+public:
+    struct Call
+    {
+        // Service address; empty keeps the service client's default.
+        std::string endpoint;
+        // Receive limit in seconds; 0 keeps the service client's own.
+        int receiveTimeLimit = 0;
+        // None means direct.
+        std::optional<ProxySetting> proxy;
+        std::string company;
+        std::string account;
+        std::string password;
+    };
+
+    struct Reply
+    {
+        // False when the call failed: no answer, or not one of the service's.
+        bool answered = false;
+        // The answer's CheckUserRegisterCodeResult, when it carried one.
+        std::optional<std::string> result;
+        // The runtime's fault report of a failed call, as it prints it.
+        std::string fault;
+    };
+
+    virtual ~LoginService() = default;
+
+    // One CheckUserRegisterCode call, on the calling thread.
+    virtual Reply checkUserRegisterCode(const Call &call) = 0;
+    // The proxy a call to `address` goes through; none means direct.
+    virtual std::optional<ProxySetting> proxyFor(const std::string &address) = 0;
+    // Makes the pages take the way `choice` says.
+    virtual void applyToPages(const std::optional<ProxySetting> &choice) = 0;
+};
+
+// The service the sign-in calls, from any thread; null when it cannot be had
+// (the program then says why on stderr). Defined by the program, which loads
+// the module, or by kelumo_service_linked where the service is linked in.
+LoginService *loginService();
+
+// The module's one exported function: extern "C" LoginService *
+// kelumoLoginService(int version); null for another version.
+using LoginServiceFunction = LoginService *(*)(int version);
+inline constexpr int loginServiceVersion = 1;

@@ -1,0 +1,49 @@
+#include "service/SoapLoginService.h"
+
+#include "service/CheckUserLoginSoapProxy.h"
+#include "service/ProxyChoice.h"
+
+#include <sstream>
+
+LoginService::Reply SoapLoginService::checkUserRegisterCode(const Call &call)
+{
+    CheckUserLoginSoapProxy proxy;
+    if (!call.endpoint.empty())
+        proxy.endpoint = call.endpoint.c_str();
+    if (call.receiveTimeLimit > 0)
+        proxy.recv_timeout = call.receiveTimeLimit;
+    if (call.proxy)
+        proxy.useProxy(*call.proxy);
+
+    // The request takes its texts by non-const pointer: copies of the call's.
+    _ns1__CheckUserRegisterCode request;
+    _ns1__CheckUserRegisterCodeResponse response;
+    std::string company = call.company;
+    std::string account = call.account;
+    std::string password = call.password;
+    request.EntName = &company;
+    request.strLoginId = &account;
+    request.strPwd = &password;
+
+    Reply reply;
+    if (proxy.CheckUserRegisterCode(&request, &response) != SOAP_OK) {
+        std::ostringstream fault;
+        proxy.stream_fault(fault);
+        reply.fault = fault.str();
+        return reply;
+    }
+    reply.answered = true;
+    if (response.CheckUserRegisterCodeResult)
+        reply.result = *response.CheckUserRegisterCodeResult;
+    return reply;
+}
+
+std::optional<ProxySetting> SoapLoginService::proxyFor(const std::string &address)
+{
+    return proxychoice::forAddress(address);
+}
+
+void SoapLoginService::applyToPages(const std::optional<ProxySetting> &choice)
+{
+    proxychoice::applyToPages(choice);
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "base/LoginService.h"
+
+// The login service over the generated SOAP client, with the proxy chosen by
+// proxychoice.
+class SoapLoginService final : public LoginService
+{
+public:
+    Reply checkUserRegisterCode(const Call &call) override;
+    std::optional<ProxySetting> proxyFor(const std::string &address) override;
+    void applyToPages(const std::optional<ProxySetting> &choice) override;
+};
