@@ -5,6 +5,7 @@
 #include "app/CCorvaneDoc.h"
 #include "signin/CLogin.h"
 #include "app/CommandLine.h"
+#include "app/FontWarmUp.h"
 #include "app/ProgramFolder.h"
 #include "base/LoginService.h"
 #include "app/LoginServiceLoader.h"
@@ -25,14 +26,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <thread>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
-#endif
-
-#ifdef KELUMO_HAVE_FONTCONFIG
-#include <fontconfig/fontconfig.h>
 #endif
 
 CCorvaneApp theApp;
@@ -59,23 +55,20 @@ int CCorvaneApp::Run(int argc, char **argv)
 #endif
     trace("start");
 #ifdef KELUMO_HAVE_FONTCONFIG
-    // The font configuration (its files parsed, its caches mapped) is ready
-    // by the time the login dialog sets its first text: read on a thread of
-    // its own while the application connects to the display.
-    std::thread fonts([] { FcInit(); });
+    // Ready by the time the login dialog sets its first text.
+    FontWarmUp fonts(kelumo::fontFamily, KELUMO_FONT_FILE);
 #endif
     BrowserModuleLoader::chooseShareContextPath();
     QApplication app(argc, argv);
     installChineseTranslations(&app);
     QCoreApplication::setOrganizationName(QString::fromUtf8(registryKey));
     QCoreApplication::setApplicationName(QString::fromUtf8(title));
-    // Chinese text in Simplified Chinese glyphs, whatever the locale.
-    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    QFont font(QString::fromUtf8(kelumo::fontFamily));
     font.setPointSize(9);
     QApplication::setFont(font);
 
 #ifdef KELUMO_HAVE_FONTCONFIG
-    fonts.join();
+    fonts.waitForConfiguration();
 #endif
     int code = 0;
     if (InitInstance())
@@ -89,6 +82,7 @@ int CCorvaneApp::Run(int argc, char **argv)
 bool CCorvaneApp::InitInstance()
 {
     InitAppFolder();
+    CLogin::PreloadImages(QString::fromLocal8Bit(m_szAppFolder.c_str()));
     LoginServiceLoader::setModulePath(QString::fromLocal8Bit(m_szAppFolder.c_str()) +
                                       QStringLiteral(KELUMO_SERVICE_MODULE_FILE));
     m_browser = std::make_unique<BrowserModuleLoader>(QString::fromLocal8Bit(m_szAppFolder.c_str()) +

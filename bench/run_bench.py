@@ -321,10 +321,8 @@ class Bench:
             shutil.rmtree(home, ignore_errors=True)
         if record:
             m = run.moments
-            self.results["P2"]["client"].append(run.since_exec("dialog painted"))
             self.results["P3"]["client"].append(m["page loaded"] - m["login command"])
             self.results["P4"]["client"].append(pss)
-            self.info["client_premain"].append(run.since_exec("start"))
             self.info["client_signin"].append(m["signed in"] - m["login command"])
             self.info["client_after_signin"].append(m["page loaded"] - m["signed in"])
             self.info.setdefault("client_shown", []).append(m["main window shown"] - m["login command"])
@@ -333,12 +331,13 @@ class Bench:
                 if " loading stall longest " in line:
                     self.info["stall"].append(float(line.split()[-2]))
 
-    def run_client_cold(self):
-        """P5: launch to painted dialog with nothing in the page cache."""
+    def run_client_launch(self, key):
+        """P2 and P5: launch to painted dialog, then the client is ended."""
         with open(os.path.join(self.program, "data.dat"), "wb") as f:
             f.write(b"demo\r\ndemo123")
         env, home = self.environment()
-        drop_caches()
+        if key == "P5":
+            drop_caches()
         run = Traced([os.path.join(self.program, "kelumo")], env, self.program)
         tree = []
         try:
@@ -347,9 +346,11 @@ class Bench:
         finally:
             end_tree(run, tree)
             shutil.rmtree(home, ignore_errors=True)
-        self.results["P5"]["client"].append(run.since_exec("dialog painted"))
+        self.results[key]["client"].append(run.since_exec("dialog painted"))
+        if key == "P2":
+            self.info["client_premain"].append(run.since_exec("start"))
 
-    def run_bare_dialog(self, record, key="P2"):
+    def run_bare_dialog(self, key):
         env, home = self.environment()
         if key == "P5":
             drop_caches()
@@ -359,10 +360,9 @@ class Bench:
         finally:
             end_tree(run, [])
             shutil.rmtree(home, ignore_errors=True)
-        if record:
-            self.results[key]["floor"].append(run.since_exec("dialog painted"))
-            if key == "P2":
-                self.info["floor_premain"].append(run.since_exec("start"))
+        self.results[key]["floor"].append(run.since_exec("dialog painted"))
+        if key == "P2":
+            self.info["floor_premain"].append(run.since_exec("start"))
 
     def run_bare_webview(self, record):
         env, home = self.environment()
@@ -380,8 +380,22 @@ class Bench:
             self.results["P3"]["floor"].append(run.since_exec("page loaded"))
             self.results["P4"]["floor"].append(pss)
 
+    def bench_launch(self, key):
+        """P2 (warm) or P5 (cold): the client and the bare dialog in pairs,
+        the order swapped every round, so that neither side always comes
+        after the other, nor after a web engine's run."""
+        self.run_client_launch(key)
+        self.run_bare_dialog(key)
+        for side in self.results[key].values():
+            side.clear()  # the first pair only warms the page cache
+        for round_ in range(self.args.rounds):
+            steps = [lambda: self.run_client_launch(key), lambda: self.run_bare_dialog(key)]
+            for step in (steps if round_ % 2 == 0 else list(reversed(steps))):
+                step()
+            log(f"{key} round {round_ + 1}/{self.args.rounds} done")
+
     def bench_programs(self):
-        steps = [self.run_client, self.run_bare_dialog, self.run_bare_webview]
+        steps = [self.run_client, self.run_bare_webview]
         # One unrecorded round first: it pulls the libraries into the page cache.
         for step in steps:
             step(False)
@@ -396,11 +410,7 @@ class Bench:
             self.cold_skipped = reason
             log(f"P5: skipped ({reason})")
             return
-        for round_ in range(self.args.rounds):
-            steps = [self.run_client_cold, lambda: self.run_bare_dialog(True, "P5")]
-            for step in (steps if round_ % 2 == 0 else list(reversed(steps))):
-                step()
-            log(f"cold round {round_ + 1}/{self.args.rounds} done")
+        self.bench_launch("P5")
 
     # -- report -------------------------------------------------------------
 
@@ -454,6 +464,8 @@ class Bench:
         print(f"P1: first call in a fresh process (what a sign-in makes): client "
               f"{statistics.median(self.info['first_client']):.3f} ms, floor "
               f"{statistics.median(self.info['first_floor']):.3f} ms ({len(self.info['first_client'])} runs each).")
+        print("P2: client and floor in pairs, the order swapped every round; 'painted' is when the "
+              "first paint, controls included, has gone to the display.")
         print(f"P2: from the driver's clock right before exec. Before main() (to the 'start' trace): "
               f"client {statistics.median(self.info['client_premain']):.1f} ms, "
               f"floor {statistics.median(self.info['floor_premain']):.1f} ms.")
@@ -502,7 +514,9 @@ def main():
         bench.make_program_folder()
         log(f"stand-in at {bench.base}; P1: {args.rounds} rounds of {args.calls} calls")
         bench.bench_login_call()
-        log(f"P2-P4: {args.rounds} rounds (client, bare dialog, bare web view)")
+        log(f"P2: {args.rounds} rounds (client, bare dialog)")
+        bench.bench_launch("P2")
+        log(f"P3-P4: {args.rounds} rounds (client, bare web view)")
         bench.bench_programs()
         bench.bench_cold()
         if args.save:

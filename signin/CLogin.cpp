@@ -4,6 +4,7 @@
 
 #include "signin/BitmapButton.h"
 #include "signin/DoubleImages.h"
+#include "signin/ImagePreload.h"
 #include "base/GbkText.h"
 #include "signin/LoginParams.h"
 #include "signin/MyOPCStatic.h"
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -43,6 +45,13 @@ constexpr const char *passwordPrompt = "请输入账号密码！";
 constexpr const char *loginHoverPrompt = "点击登录咨询信息中心";
 constexpr const char *initialPrompt = "请输入账号";
 
+constexpr const char *loginNormalImage = ":/kelumo/login_normal.bmp";
+constexpr const char *loginPressedImage = ":/kelumo/login_pressed.bmp";
+constexpr const char *quitNormalImage = ":/kelumo/quit_normal.bmp";
+constexpr const char *quitPressedImage = ":/kelumo/quit_pressed.bmp";
+// In the program folder.
+constexpr const char *pictureFile = "Res/LoginBG.bmp";
+
 std::string gbkOf(const QString &text)
 {
     return utf8ToGbk(text.toStdString());
@@ -58,7 +67,7 @@ CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::bu
     // The dialog itself holds the focus when no control has it, so that Enter
     // and Escape still work, but it is no Tab stop: Tab visits the controls only.
     setFocusPolicy(Qt::NoFocus);
-    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    QFont font(QString::fromUtf8(kelumo::fontFamily));
     font.setPixelSize(12);
     setFont(font);
     buildControls();
@@ -151,6 +160,13 @@ void CLogin::buildControls()
     m_editPassword->installEventFilter(this);
 }
 
+void CLogin::PreloadImages(const QString &programFolder)
+{
+    ImagePreload::start({programFolder + QLatin1String(pictureFile), QLatin1String(loginNormalImage),
+                         QLatin1String(loginPressedImage), QLatin1String(quitNormalImage),
+                         QLatin1String(quitPressedImage)});
+}
+
 void CLogin::SetStartUrlBuffer(char *buffer)
 {
     m_pStartUrl = buffer;
@@ -193,11 +209,11 @@ void CLogin::showEvent(QShowEvent *event)
 
 bool CLogin::OnInitDialog()
 {
-    m_btnLogin->LoadBitmaps(QStringLiteral(":/kelumo/login_normal.bmp"), QStringLiteral(":/kelumo/login_pressed.bmp"),
-                            QStringLiteral(":/kelumo/login_pressed.bmp"));
-    m_btnQuit->LoadBitmaps(QStringLiteral(":/kelumo/quit_normal.bmp"), QStringLiteral(":/kelumo/quit_pressed.bmp"),
-                           QStringLiteral(":/kelumo/quit_pressed.bmp"));
-    m_szBgPath = m_programFolder + QStringLiteral("Res/LoginBG.bmp");
+    m_btnLogin->LoadBitmaps(QLatin1String(loginNormalImage), QLatin1String(loginPressedImage),
+                            QLatin1String(loginPressedImage));
+    m_btnQuit->LoadBitmaps(QLatin1String(quitNormalImage), QLatin1String(quitPressedImage),
+                           QLatin1String(quitPressedImage));
+    m_szBgPath = m_programFolder + QLatin1String(pictureFile);
     const bool loaded = LoadSignIn();
     // With a saved sign-in the focus goes to the first control, the login
     // button, so Enter logs in at once; without one no control has it.
@@ -322,7 +338,9 @@ void CLogin::paintEvent(QPaintEvent *)
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     if (!m_painted) {
         m_painted = true;
-        emit firstPainted();
+        // Said once the whole first paint is on screen: the controls are
+        // painted after the dialog itself, then it all goes to the display.
+        QTimer::singleShot(0, this, &CLogin::firstPainted);
     }
 }
 

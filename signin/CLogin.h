@@ -50,9 +50,13 @@ public:
     void reject() override;
 
     static const char *defaultPrompt();
+    // Starts reading the dialog's images on another thread, so that its first
+    // paint finds them ready; `programFolder` ends in '/'.
+    static void PreloadImages(const QString &programFolder);
 
 signals:
-    // Once, when the dialog has painted itself for the first time.
+    // Once, when the dialog and its controls have first been painted and sent
+    // to the display.
     void firstPainted();
     // A login passed the checks and its worker started.
     void loginStarted();

@@ -1,34 +1,38 @@
 #include "signin/DoubleImages.h"
 
-#include <QBuffer>
+#include "signin/ImagePreload.h"
+#include "signin/PlainBmp.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
 namespace {
 
 // Beyond any picture the dialog could sensibly show.
 constexpr qint64 pictureMaxBytes = 64 * 1024 * 1024;
 
-// A BMP is read by Qt's own reader, without detection: that asks every image
-// plugin first, each a library to load before the first paint.
-QPixmap readPixmap(QIODevice *device, const QString &name)
+// The shipped BMPs are read by decodePlainBmp(), preloaded where they were;
+// anything else by Qt's image reader.
+QPixmap pixmapOf(const QByteArray &bytes)
 {
-    QImageReader reader(device);
-    if (name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive)) {
-        reader.setFormat("bmp");
-        reader.setAutoDetectImageFormat(false);
-    }
-    return QPixmap::fromImage(reader.read());
+    const QImage plain = decodePlainBmp(bytes);
+    if (!plain.isNull())
+        return QPixmap::fromImage(plain);
+    QPixmap pixmap;
+    pixmap.loadFromData(bytes);
+    return pixmap;
 }
 
 QPixmap readPixmap(const QString &path)
 {
+    const QImage preloaded = ImagePreload::take(path);
+    if (!preloaded.isNull())
+        return QPixmap::fromImage(preloaded);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > pictureMaxBytes)
         return {};
-    return readPixmap(&file, path);
+    return pixmapOf(file.readAll());
 }
 
 } // namespace
@@ -62,17 +66,16 @@ QPixmap loadImageFor(const QString &path, qreal devicePixelRatio)
 
 QPixmap loadLoginPicture(const QString &path, qreal devicePixelRatio, const QByteArray &shippedSha256)
 {
+    if (!wantsDoubleImages(devicePixelRatio)) {
+        const QImage preloaded = ImagePreload::take(path);
+        if (!preloaded.isNull())
+            return QPixmap::fromImage(preloaded);
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > pictureMaxBytes)
         return {};
     const QByteArray bytes = file.readAll();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QPixmap picture = readPixmap(&buffer, path);
-    // A picture of another format put in its place is still recognised.
-    if (picture.isNull())
-        picture.loadFromData(bytes);
+    const QPixmap picture = pixmapOf(bytes);
     if (picture.isNull() || !wantsDoubleImages(devicePixelRatio))
         return picture;
     const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();

@@ -6,8 +6,10 @@
 #include "tests/support/TestProxy.h"
 #include "tests/support/BoxCloser.h"
 #include "signin/MyOPCStatic.h"
+#include "signin/PlainBmp.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDesktopServices>
@@ -21,6 +23,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QDataStream>
 #include <QDeadlineTimer>
 
 #include <chrono>
@@ -78,6 +81,8 @@ private slots:
     void paintsWithoutPicture();
     void doublePictureOnScaledScreens_data();
     void doublePictureOnScaledScreens();
+    void plainBmp_data();
+    void plainBmp();
 
 private:
     std::unique_ptr<CLogin> makeDialog(const std::string &endpoint = {},
@@ -533,6 +538,88 @@ void TestLogin::doublePictureOnScaledScreens()
     QCOMPARE(picture.width(), expectedWidth);
     // Either way it covers the same area of the dialog.
     QCOMPARE(picture.deviceIndependentSize(), QSizeF(60, 30));
+}
+
+namespace {
+
+// A BMP written field by field: `bits` 24 or 32, rows bottom-up or top-down.
+QByteArray bmpOf(const QImage &image, int bits, bool topDown)
+{
+    const int stride = (image.width() * bits / 8 + 3) / 4 * 4;
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("BM", 2);
+    out << quint32(54 + stride * image.height()) << quint32(0) << quint32(54) << quint32(40)
+        << qint32(image.width()) << qint32(topDown ? -image.height() : image.height()) << quint16(1)
+        << quint16(bits) << quint32(0) << quint32(stride * image.height()) << qint32(2835) << qint32(2835)
+        << quint32(0) << quint32(0);
+    for (int row = 0; row < image.height(); ++row) {
+        const int y = topDown ? row : image.height() - 1 - row;
+        QByteArray line(stride, '\0');
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            char *at = line.data() + x * bits / 8;
+            at[0] = char(qBlue(pixel));
+            at[1] = char(qGreen(pixel));
+            at[2] = char(qRed(pixel));
+        }
+        out.writeRawData(line.constData(), stride);
+    }
+    return bytes;
+}
+
+QByteArray patched(QByteArray bytes, int at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(value >> (8 * i));
+    return bytes;
+}
+
+} // namespace
+
+void TestLogin::plainBmp_data()
+{
+    // Odd width: the rows are padded.
+    QImage image(61, 7, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 4, y * 30, 255 - x * 4));
+    const QByteArray plain = bmpOf(image, 24, false);
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(image.save(&buffer, "PNG"));
+
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readHere"); // else left to Qt's reader
+    QTest::newRow("24 bits, bottom-up") << plain << true;
+    QTest::newRow("24 bits, top-down") << bmpOf(image, 24, true) << true;
+    QTest::newRow("32 bits") << bmpOf(image, 32, false) << true;
+    QTest::newRow("compressed") << patched(plain, 30, 1) << false;
+    QTest::newRow("cut short") << plain.left(plain.size() - 1) << false;
+    QTest::newRow("pixels beyond the end") << patched(plain, 10, 0xfffffff0u) << false;
+    QTest::newRow("absurd width") << patched(plain, 18, 0x7fffffffu) << false;
+    QTest::newRow("negative width") << patched(plain, 18, 0xffffffc3u) << false;
+    QTest::newRow("another format in its place") << png << false;
+}
+
+void TestLogin::plainBmp()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readHere);
+    const QImage here = decodePlainBmp(bytes);
+    QCOMPARE(!here.isNull(), readHere);
+    const QImage qt = QImage::fromData(bytes);
+    if (readHere)
+        QCOMPARE(here, qt.convertToFormat(QImage::Format_RGB32));
+    // Whatever reads it, the dialog shows what Qt can read.
+    const QString path = m_folder->filePath("picture.bmp");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QCOMPARE(loadLoginPicture(path, 1.0, {}).isNull(), qt.isNull());
 }
 
 QTEST_MAIN(TestLogin)
