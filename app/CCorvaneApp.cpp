@@ -5,7 +5,7 @@
 #include "app/CCorvaneDoc.h"
 #include "signin/CLogin.h"
 #include "app/CommandLine.h"
-#include "app/FontWarmUp.h"
+#include "app/LaunchWarmUp.h"
 #include "app/ProgramFolder.h"
 #include "base/LoginService.h"
 #include "app/LoginServiceLoader.h"
@@ -55,8 +55,8 @@ int CCorvaneApp::Run(int argc, char **argv)
 #endif
     trace("start");
 #ifdef KELUMO_HAVE_FONTCONFIG
-    // Ready by the time the login dialog sets its first text.
-    FontWarmUp fonts(kelumo::fontFamily, KELUMO_FONT_FILE);
+    // Ready by the time the login dialog is built.
+    LaunchWarmUp warmUp(kelumo::fontFamily, chineseCatalogFiles(), KELUMO_FONT_FILE);
 #endif
     BrowserModuleLoader::chooseShareContextPath();
     QApplication app(argc, argv);
@@ -68,7 +68,7 @@ int CCorvaneApp::Run(int argc, char **argv)
     QApplication::setFont(font);
 
 #ifdef KELUMO_HAVE_FONTCONFIG
-    fonts.waitForConfiguration();
+    warmUp.waitForFontConfiguration();
 #endif
     int code = 0;
     if (InitInstance())

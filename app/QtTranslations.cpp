@@ -1,6 +1,8 @@
 #include "app/QtTranslations.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -8,6 +10,18 @@
 QStringList qtCatalogNames()
 {
     return {QStringLiteral("qtbase"), QStringLiteral("qtwebengine")};
+}
+
+std::vector<std::string> chineseCatalogFiles()
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    std::vector<std::string> files;
+    for (const QString &name : qtCatalogNames()) {
+        const QString file = folder + QLatin1Char('/') + name + QStringLiteral("_zh_CN.qm");
+        if (QFileInfo::exists(file))
+            files.push_back(QFile::encodeName(file).toStdString());
+    }
+    return files;
 }
 
 QStringList installChineseTranslations(QCoreApplication *app)

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 class QCoreApplication;
 
 // The client speaks Simplified Chinese whatever the system locale says: Qt's
@@ -14,3 +17,7 @@ QStringList installChineseTranslations(QCoreApplication *app);
 
 // The catalogs, in the order they are tried.
 QStringList qtCatalogNames();
+
+// The catalogs' files as installChineseTranslations() finds them first, where
+// they exist: read ahead while the application starts.
+std::vector<std::string> chineseCatalogFiles();

@@ -350,16 +350,22 @@ class Bench:
         if key == "P2":
             self.info["client_premain"].append(run.since_exec("start"))
 
-    def run_bare_dialog(self, key):
+    def run_bare_dialog(self, key, edit=False):
+        """The floor; with `edit`, the floor plus one empty line edit in the
+        client's CJK face, a reference kept apart from the floor."""
         env, home = self.environment()
         if key == "P5":
             drop_caches()
-        run = Traced([os.path.join(self.bin, "bench-bare-dialog")], env, self.bin)
+        argv = [os.path.join(self.bin, "bench-bare-dialog")] + (["--edit"] if edit else [])
+        run = Traced(argv, env, self.bin)
         try:
             run.wait_for("dialog painted", 60)
         finally:
             end_tree(run, [])
             shutil.rmtree(home, ignore_errors=True)
+        if edit:
+            self.info.setdefault(f"{key}_edit", []).append(run.since_exec("dialog painted"))
+            return
         self.results[key]["floor"].append(run.since_exec("dialog painted"))
         if key == "P2":
             self.info["floor_premain"].append(run.since_exec("start"))
@@ -381,16 +387,20 @@ class Bench:
             self.results["P4"]["floor"].append(pss)
 
     def bench_launch(self, key):
-        """P2 (warm) or P5 (cold): the client and the bare dialog in pairs,
-        the order swapped every round, so that neither side always comes
-        after the other, nor after a web engine's run."""
-        self.run_client_launch(key)
-        self.run_bare_dialog(key)
+        """P2 (warm) or P5 (cold): the client, the bare dialog and the
+        reference in turn, the order rotated every round, so that no program
+        always comes after the same one, nor after a web engine's run."""
+        steps = [lambda: self.run_client_launch(key), lambda: self.run_bare_dialog(key),
+                 lambda: self.run_bare_dialog(key, edit=True)]
+        for step in steps:
+            step()
         for side in self.results[key].values():
-            side.clear()  # the first pair only warms the page cache
+            side.clear()  # the first round only warms the page cache
+        self.info[f"{key}_edit"] = []
         for round_ in range(self.args.rounds):
-            steps = [lambda: self.run_client_launch(key), lambda: self.run_bare_dialog(key)]
-            for step in (steps if round_ % 2 == 0 else list(reversed(steps))):
+            # Each program in each place of the order as often as the others.
+            shift = round_ % len(steps)
+            for step in steps[shift:] + steps[:shift]:
                 step()
             log(f"{key} round {round_ + 1}/{self.args.rounds} done")
 
@@ -464,8 +474,16 @@ class Bench:
         print(f"P1: first call in a fresh process (what a sign-in makes): client "
               f"{statistics.median(self.info['first_client']):.3f} ms, floor "
               f"{statistics.median(self.info['first_floor']):.3f} ms ({len(self.info['first_client'])} runs each).")
-        print("P2: client and floor in pairs, the order swapped every round; 'painted' is when the "
-              "first paint, controls included, has gone to the display.")
+        print("P2, P5: client and floor in turn with the reference below, the order rotated every round; "
+              "'painted' is when the first paint, controls included, has gone to the display.")
+        for key in ("P2", "P5"):
+            edit = self.info.get(f"{key}_edit")
+            floor = self.results[key]["floor"]
+            if edit and floor and self.results[key]["client"]:
+                e = statistics.median(edit)
+                print(f"{key} reference (not the target's floor): the bare dialog plus one empty line edit in the "
+                      f"client's CJK face, the least a login dialog adds: {e:.1f} ms, {e / statistics.median(floor):.2f} "
+                      f"of the floor; the client is {statistics.median(self.results[key]['client']) / e:.2f} of it.")
         print(f"P2: from the driver's clock right before exec. Before main() (to the 'start' trace): "
               f"client {statistics.median(self.info['client_premain']):.1f} ms, "
               f"floor {statistics.median(self.info['floor_premain']):.1f} ms.")

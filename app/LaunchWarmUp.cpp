@@ -1,10 +1,12 @@
-#include "app/FontWarmUp.h"
+#include "app/LaunchWarmUp.h"
 
 #include <fontconfig/fontconfig.h>
 
+#include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,31 +68,37 @@ std::string fileOf(const char *family)
 
 } // namespace
 
-FontWarmUp::FontWarmUp(const char *family, std::string likelyFile)
+LaunchWarmUp::LaunchWarmUp(const char *fontFamily, std::vector<std::string> files, std::string fontFile)
     : m_configuredFuture(m_configured.get_future())
 {
-    if (!likelyFile.empty())
-        m_reader = std::thread([likelyFile] { readIntoMemory(likelyFile); });
-    m_configuration = std::thread([this, family, likelyFile] {
+    m_reader = std::thread([this, files, fontFile] {
+        for (const std::string &file : files)
+            readIntoMemory(file);
+        if (const iconv_t gbk = ::iconv_open("UTF-8", "GBK"); gbk != reinterpret_cast<iconv_t>(-1))
+            m_gbk = gbk;
+        if (!fontFile.empty())
+            readIntoMemory(fontFile);
+    });
+    m_configuration = std::thread([this, fontFamily, fontFile] {
         const bool configured = FcInit();
         m_configured.set_value();
         if (!configured)
             return;
-        const std::string file = fileOf(family);
-        if (!file.empty() && file != likelyFile)
+        const std::string file = fileOf(fontFamily);
+        if (!file.empty() && file != fontFile)
             readIntoMemory(file);
     });
 }
 
-FontWarmUp::~FontWarmUp()
+LaunchWarmUp::~LaunchWarmUp()
 {
-    if (m_reader.joinable())
-        m_reader.join();
-    if (m_configuration.joinable())
-        m_configuration.join();
+    m_reader.join();
+    m_configuration.join();
+    if (m_gbk)
+        ::iconv_close(static_cast<iconv_t>(m_gbk));
 }
 
-void FontWarmUp::waitForConfiguration()
+void LaunchWarmUp::waitForFontConfiguration()
 {
     m_configuredFuture.wait();
 }
