@@ -93,32 +93,28 @@ bool CCorvaneApp::InitInstance()
         login.SetStartUrlBuffer(GetStartUrl());
         login.SetProgramFolder(QString::fromLocal8Bit(m_szAppFolder.c_str()));
         login.SetFallbackFolder(SignInFile::userFolder());
-        SignInSettings signIn = SignInSettings::fromEnvironment();
-        login.SetSettings(signIn);
-        // While the user types, the browser module and its engine come up
-        // behind the dialog, so the start page does not wait for them after
-        // the login. Nothing of it is shown, and nothing written, before the
-        // sign-in succeeds.
-        QObject::connect(&login, &CLogin::firstPainted, &login, [this, &login, &signIn] {
+        m_signIn = SignInSettings::fromEnvironment();
+        login.SetSettings(m_signIn);
+        // A login waits for the service and the way out to it.
+        login.HoldLogins(true);
+        m_login = &login;
+        // While the user types, the login service and then the browser module
+        // and its engine come up behind the dialog, so the start page does
+        // not wait for them after the login. Nothing of it is shown, and
+        // nothing written, before the sign-in succeeds.
+        QObject::connect(&login, &CLogin::firstPainted, &login, [this, &login] {
             trace("dialog painted");
-            QTimer::singleShot(0, &login, [this, &login, &signIn] {
+            QTimer::singleShot(0, &login, [this] {
                 // The icon is for the task bar and the main window: decoded
                 // once the frameless dialog is on screen, not before.
                 QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
-                // The login service's libraries load now, not in front of the
-                // dialog. Then one way out for the login call and the pages:
-                // the system's lookup may take a while, so not before the
-                // dialog is painted, and before the engine comes up.
-                if (LoginService *service = loginService()) {
-                    signIn.proxy = service->proxyFor(signIn.endpoint);
-                    login.SetSettings(signIn);
-                    service->applyToPages(signIn.proxy);
-                }
-                PrepareMainWindow();
+                StartLoginService();
             });
         });
         QObject::connect(&login, &CLogin::loginStarted, [] { trace("login command"); });
-        if (login.DoModal() != CLogin::IDOK)
+        const int result = login.DoModal();
+        m_login = nullptr;
+        if (result != CLogin::IDOK)
             return false;
     }
     trace("signed in");
@@ -135,8 +131,40 @@ bool CCorvaneApp::InitInstance()
     return true;
 }
 
+void CCorvaneApp::StartLoginService()
+{
+    // The service's libraries (SOAP, TLS, Qt Network) load, and the system is
+    // asked for a proxy (a PAC script may take a while), on a thread of their
+    // own: the dialog goes on taking keys meanwhile.
+    m_serviceStart = std::thread([this, endpoint = m_signIn.endpoint] {
+        LoginService *service = loginService();
+        std::optional<ProxySetting> proxy;
+        if (service)
+            proxy = service->proxyFor(endpoint);
+        QMetaObject::invokeMethod(
+            qApp, [this, service, proxy] { OnLoginServiceReady(service, proxy); }, Qt::QueuedConnection);
+    });
+}
+
+void CCorvaneApp::OnLoginServiceReady(LoginService *service, const std::optional<ProxySetting> &proxy)
+{
+    // The dialog ended meanwhile: nothing left to prepare.
+    if (!m_login)
+        return;
+    // One way out for the login call and the pages, before the engine comes up.
+    if (service) {
+        m_signIn.proxy = proxy;
+        m_login->SetSettings(m_signIn);
+        service->applyToPages(proxy);
+    }
+    m_login->HoldLogins(false);
+    PrepareMainWindow();
+}
+
 int CCorvaneApp::ExitInstance()
 {
+    if (m_serviceStart.joinable())
+        m_serviceStart.join();
     // The frame exists only after a sign-in: a cancel writes nothing.
     if (m_frame) {
         QSettings settings;

@@ -3,13 +3,21 @@
 #include "base/KelumoConfig.h"
 
 #include "base/MainWindowModule.h"
+#include "base/ProxySetting.h"
 #include "app/RecentFileList.h"
+#include "signin/SignInSettings.h"
+
+#include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 class BrowserModuleLoader;
 class CCorvaneDoc;
+class CLogin;
+class LoginService;
 class QWidget;
 
 // The program: start-up (sign-in first, then the main window), the buffers
@@ -58,7 +66,15 @@ private:
     bool CreateMainWindow();
     void PrepareMainWindow();
     bool OpenDocumentFile(const QString &path);
+    void StartLoginService();
+    void OnLoginServiceReady(LoginService *service, const std::optional<ProxySetting> &proxy);
 
+    // The login dialog while it is open, and what it was handed.
+    QPointer<CLogin> m_login;
+    SignInSettings m_signIn;
+    // Loads the login service module and asks for the proxy, once the dialog
+    // is on screen.
+    std::thread m_serviceStart;
     // Loads the browser module and owns what it made.
     std::unique_ptr<BrowserModuleLoader> m_browser;
     std::unique_ptr<CCorvaneDoc> m_doc;

@@ -244,8 +244,21 @@ void CLogin::SaveSignIn(const std::string &account, const std::string &password,
     SignInFile::save(m_szDataPath, account, password, remember);
 }
 
+void CLogin::HoldLogins(bool hold)
+{
+    m_loginsHeld = hold;
+    if (!hold && m_loginAsked) {
+        m_loginAsked = false;
+        OnLogin();
+    }
+}
+
 void CLogin::OnLogin()
 {
+    if (m_loginsHeld) {
+        m_loginAsked = true;
+        return;
+    }
     if (!m_session.tryBegin())
         return;
 

@@ -53,6 +53,10 @@ public:
     // Starts reading the dialog's images on another thread, so that its first
     // paint finds them ready; `programFolder` ends in '/'.
     static void PreloadImages(const QString &programFolder);
+    // While held, a login asked for (Enter, the login button) waits, and
+    // starts when the hold ends; the program holds them until the login
+    // service is loaded and the proxy decided.
+    void HoldLogins(bool hold);
 
 signals:
     // Once, when the dialog and its controls have first been painted and sent
@@ -92,6 +96,8 @@ private:
     QString m_programFolder;
     QString m_fallbackFolder;
     bool m_initialised = false;
+    bool m_loginsHeld = false;
+    bool m_loginAsked = false;
     bool m_painted = false;
     SignInSettings m_settings;
     SignInSession m_session;

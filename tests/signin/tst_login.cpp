@@ -61,6 +61,7 @@ private slots:
     void throughTheProxy();
     void successClosesWithStampedAddress();
     void requestCarriesTypedTexts();
+    void enterStartsOneLogin_data();
     void enterStartsOneLogin();
     void secondCommandWhileInFlightSendsNothing();
     void refusedCheckThenValidLogin();
@@ -232,15 +233,31 @@ void TestLogin::requestCarriesTypedTexts()
     QCOMPARE(g_loginParams.company, ""s);
 }
 
+void TestLogin::enterStartsOneLogin_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("at once") << false;
+    // Pressed while the program still loads the service: the login starts,
+    // once, when that is done.
+    QTest::newRow("while logins are held") << true;
+}
+
 void TestLogin::enterStartsOneLogin()
 {
+    QFETCH(bool, held);
     LoopbackPeer peer({}, LoopbackPeer::Behaviour::NeverAnswer);
     auto dialog = makeDialog(peer.endpoint());
+    dialog->HoldLogins(held);
     typeCredentials(*dialog, "demo", "demo123");
     // With no control focused, the press and the release both reach the dialog.
     dialog->setFocus();
     QTest::keyClick(dialog.get(), Qt::Key_Return);
     QTest::keyClick(dialog.get(), Qt::Key_Enter);
+    if (held) {
+        QTest::qWait(100);
+        QCOMPARE(peer.connectionCount(), 0);
+        dialog->HoldLogins(false);
+    }
     QTRY_COMPARE(peer.connectionCount(), 1);
     QTest::qWait(200);
     QCOMPARE(peer.connectionCount(), 1);
