@@ -16,6 +16,8 @@ constexpr qint64 pictureMaxBytes = 64 * 1024 * 1024;
 // anything else by Qt's image reader.
 QPixmap pixmapOf(const QByteArray &bytes)
 {
+    if (bytes.isEmpty())
+        return {};
     const QImage plain = decodePlainBmp(bytes);
     if (!plain.isNull())
         return QPixmap::fromImage(plain);
@@ -24,15 +26,26 @@ QPixmap pixmapOf(const QByteArray &bytes)
     return pixmap;
 }
 
-QPixmap readPixmap(const QString &path)
+// The image preloaded for `path`, handed out once; null when there is none.
+QPixmap takePreloaded(const QString &path)
 {
-    const QImage preloaded = ImagePreload::take(path);
-    if (!preloaded.isNull())
-        return QPixmap::fromImage(preloaded);
+    const QImage image = ImagePreload::take(path);
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+}
+
+// Empty when the file cannot be read or is beyond any picture.
+QByteArray readImageFile(const QString &path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > pictureMaxBytes)
         return {};
-    return pixmapOf(file.readAll());
+    return file.readAll();
+}
+
+QPixmap readPixmap(const QString &path)
+{
+    const QPixmap preloaded = takePreloaded(path);
+    return preloaded.isNull() ? pixmapOf(readImageFile(path)) : preloaded;
 }
 
 } // namespace
@@ -67,14 +80,11 @@ QPixmap loadImageFor(const QString &path, qreal devicePixelRatio)
 QPixmap loadLoginPicture(const QString &path, qreal devicePixelRatio, const QByteArray &shippedSha256)
 {
     if (!wantsDoubleImages(devicePixelRatio)) {
-        const QImage preloaded = ImagePreload::take(path);
+        const QPixmap preloaded = takePreloaded(path);
         if (!preloaded.isNull())
-            return QPixmap::fromImage(preloaded);
+            return preloaded;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > pictureMaxBytes)
-        return {};
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = readImageFile(path);
     const QPixmap picture = pixmapOf(bytes);
     if (picture.isNull() || !wantsDoubleImages(devicePixelRatio))
         return picture;
