@@ -191,7 +191,21 @@ void CLogin::SetFallbackFolder(const QString &folder)
 
 int CLogin::DoModal()
 {
+    // Placed before its window exists, so that the window is made and mapped
+    // where it is to be: moved after it is made, a window manager that reparents
+    // it can leave Qt believing it is at the screen's corner, and its message
+    // boxes then open there.
+    placeCentred();
     return exec();
+}
+
+void CLogin::placeCentred()
+{
+    if (m_placed)
+        return;
+    m_placed = true;
+    if (const QScreen *where = screen())
+        move(where->availableGeometry().center() - rect().center());
 }
 
 void CLogin::showEvent(QShowEvent *event)
@@ -200,8 +214,7 @@ void CLogin::showEvent(QShowEvent *event)
         m_initialised = true;
         // Centred on the screen by the dialog itself, not left to a window
         // manager: its message boxes are placed over where it really is.
-        if (const QScreen *where = screen())
-            move(where->availableGeometry().center() - rect().center());
+        placeCentred();
         OnInitDialog();
     }
     QDialog::showEvent(event);

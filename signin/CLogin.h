@@ -75,6 +75,7 @@ protected:
 
 private:
     void buildControls();
+    void placeCentred();
     void prompt(const char *utf8);
     void openHelpPage(const char *path);
     void showMessage(const QString &text);
@@ -96,6 +97,7 @@ private:
     QString m_programFolder;
     QString m_fallbackFolder;
     bool m_initialised = false;
+    bool m_placed = false;
     bool m_loginsHeld = false;
     bool m_loginAsked = false;
     bool m_painted = false;

@@ -319,6 +319,19 @@ void TestEndToEnd::refusalsThenSignIn()
         const int nth = client.count(line) + 1;
         QVERIFY2(client.waitFor("message", QString::fromUtf8(c.message), nth), c.account);
         ++seen;
+        if (seen == 1) {
+            // Over the dialog, not at the screen's corner.
+            const QString box =
+                xdotool({"search", "--sync", "--onlyvisible", "--name", "信息提示"}).section('\n', -1);
+            const auto rectOf = [](const QString &id) {
+                const QString shell = xdotool({"getwindowgeometry", "--shell", id});
+                const auto value = [&](const char *key) {
+                    return QRegularExpression(QStringLiteral("%1=(\\d+)").arg(key)).match(shell).captured(1).toInt();
+                };
+                return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
+            };
+            QVERIFY2(rectOf(window).contains(rectOf(box).center()), qPrintable(xdotool({"getwindowgeometry", box})));
+        }
         closeMessageBox();
     }
     QCOMPARE(seen, 7);
