@@ -37,8 +37,9 @@ public:
 
     virtual ~LoginService() = default;
 
-    // One CheckUserRegisterCode call, on the calling thread.
-    virtual Reply checkUserRegisterCode(const Call &call) = 0;
+    // One CheckUserRegisterCode call, on the calling thread. Taken by value:
+    // the request points into its texts.
+    virtual Reply checkUserRegisterCode(Call call) = 0;
     // The proxy a call to `address` goes through; none means direct.
     virtual std::optional<ProxySetting> proxyFor(const std::string &address) = 0;
     // Makes the pages take the way `choice` says.

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-LoginService::Reply SoapLoginService::checkUserRegisterCode(const Call &call)
+LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
 {
     CheckUserLoginSoapProxy proxy;
     if (!call.endpoint.empty())
@@ -15,15 +15,11 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(const Call &call)
     if (call.proxy)
         proxy.useProxy(*call.proxy);
 
-    // The request takes its texts by non-const pointer: copies of the call's.
     _ns1__CheckUserRegisterCode request;
     _ns1__CheckUserRegisterCodeResponse response;
-    std::string company = call.company;
-    std::string account = call.account;
-    std::string password = call.password;
-    request.EntName = &company;
-    request.strLoginId = &account;
-    request.strPwd = &password;
+    request.EntName = &call.company;
+    request.strLoginId = &call.account;
+    request.strPwd = &call.password;
 
     Reply reply;
     if (proxy.CheckUserRegisterCode(&request, &response) != SOAP_OK) {

@@ -7,7 +7,7 @@
 class SoapLoginService final : public LoginService
 {
 public:
-    Reply checkUserRegisterCode(const Call &call) override;
+    Reply checkUserRegisterCode(Call call) override;
     std::optional<ProxySetting> proxyFor(const std::string &address) override;
     void applyToPages(const std::optional<ProxySetting> &choice) override;
 };

@@ -7,6 +7,7 @@
 #include "signin/SignInRules.h"
 
 #include <iostream>
+#include <utility>
 
 SignInRun::SignInRun(char *startUrl, std::shared_ptr<SignInHost> host, std::string company, std::string account,
                      std::string password)
@@ -53,7 +54,7 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
     call.account = run->m_account;
     call.password = run->m_password;
 
-    const LoginService::Reply reply = service->checkUserRegisterCode(call);
+    const LoginService::Reply reply = service->checkUserRegisterCode(std::move(call));
     if (!reply.answered) {
         std::cerr << reply.fault;
         if (!run->isCancelled())

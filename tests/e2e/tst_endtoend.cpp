@@ -483,10 +483,15 @@ void TestEndToEnd::missingModuleSaysSo()
     xdotool({"windowfocus", "--sync", dialog});
     xdotool({"key", "Return"});
     QVERIFY(client.waitFor("message", message));
-    const QString box = xdotool({"search", "--sync", "--all", "--onlyvisible", "--pid",
-                                 QString::number(client.process().processId()), "--name", caption})
-                            .section('\n', -1);
-    QVERIFY(!box.isEmpty());
+    // Searched again while nothing is found: xdotool gives up on a window
+    // that goes away during its search (the engine's, coming up meanwhile).
+    QString box;
+    QVERIFY(QTest::qWaitFor([&] {
+        box = xdotool({"search", "--all", "--onlyvisible", "--pid", QString::number(client.process().processId()),
+                       "--name", caption})
+                  .section('\n', -1);
+        return !box.isEmpty();
+    }));
     xdotool({"windowfocus", "--sync", box});
     xdotool({"key", "Return"});
     if (!exitCode) {
