@@ -1,5 +1,6 @@
 #include "app/BrowserModuleLoader.h"
 
+#include "app/AppPlatform.h"
 #include "base/MainWindowModule.h"
 #include "base/Trace.h"
 
@@ -8,28 +9,12 @@
 #include <QOpenGLContext>
 #include <QThread>
 
-#ifndef Q_OS_WIN
-#include <dlfcn.h>
-#endif
-
 #include <string>
 
 namespace {
 
 using SetShareContext = void (*)(QOpenGLContext *);
 using ShareContext = QOpenGLContext *(*)();
-
-// A function of the loaded libraries by its (Itanium-mangled) name; null where
-// there is none, and on Windows, whose compilers mangle otherwise.
-void *loadedFunction(const char *mangledName)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(mangledName);
-    return nullptr;
-#else
-    return ::dlsym(RTLD_DEFAULT, mangledName);
-#endif
-}
 
 // The web engine renders with OpenGL and needs Qt's global share context.
 // Linked in, the engine asks for it before the QApplication is made, and Qt

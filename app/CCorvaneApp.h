@@ -3,27 +3,21 @@
 #include "base/KelumoConfig.h"
 
 #include "base/MainWindowModule.h"
-#include "base/ProxySetting.h"
 #include "app/RecentFileList.h"
-#include "signin/SignInSettings.h"
 
-#include <QPointer>
+#include <QString>
 
 #include <memory>
-#include <optional>
 #include <string>
-#include <thread>
 
-class BrowserModuleLoader;
 class CCorvaneDoc;
-class CLogin;
-class LoginService;
+class LaunchSequence;
 class QWidget;
 
-// The program: start-up (sign-in first, then the main window), the buffers
-// that the sign-in and the browser share, and the document commands. The main
-// window comes from the browser module (MainWindowModule.h), loaded behind
-// the login dialog.
+// The program: start-up (sign-in first, then the main window; the steps in
+// between are LaunchSequence's), the buffers that the sign-in and the browser
+// share, and the document commands. The main window comes from the browser
+// module (MainWindowModule.h), loaded behind the login dialog.
 class CCorvaneApp final : public MainWindowHost
 {
 public:
@@ -36,8 +30,9 @@ public:
     // The start address: written once by the sign-in worker, read by the view
     // at every initial update. At most 499 bytes and the terminator.
     kelumo::StartUrlBuffer m_szStartUrl;
-    // The folder of the executable, ending in '/'.
+    // The folder of the executable, ending in '/': its bytes, and as text.
     std::string m_szAppFolder;
+    QString m_appFolder;
 
     char *GetStartUrl() { return m_szStartUrl; }
 
@@ -62,23 +57,16 @@ public:
     static constexpr const char *registryKey = kelumo::registryKey;
 
 private:
+    bool ShowMainWindow();
     bool ProcessShellCommand(const QStringList &arguments);
     bool CreateMainWindow();
-    void PrepareMainWindow();
     bool OpenDocumentFile(const QString &path);
-    void StartLoginService();
-    void OnLoginServiceReady(LoginService *service, const std::optional<ProxySetting> &proxy);
 
-    // The login dialog while it is open, and what it was handed.
-    QPointer<CLogin> m_login;
-    SignInSettings m_signIn;
-    // Loads the login service module and asks for the proxy, once the dialog
-    // is on screen.
-    std::thread m_serviceStart;
-    // Loads the browser module and owns what it made.
-    std::unique_ptr<BrowserModuleLoader> m_browser;
+    // The launch; it owns the browser module and what it made.
+    std::unique_ptr<LaunchSequence> m_launch;
     std::unique_ptr<CCorvaneDoc> m_doc;
-    // The module's frame; set only once the sign-in has succeeded.
+    // The module and its frame; set only once the sign-in has succeeded.
+    MainWindowModule *m_module = nullptr;
     QWidget *m_frame = nullptr;
     RecentFileList m_recentFiles{4};
     int m_exitCode = 0;

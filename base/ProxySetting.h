@@ -2,9 +2,9 @@
 
 #include <string>
 
-// The HTTP proxy a login call goes through. Decided above the service layer
-// and handed down as plain text: the service knows nothing of how it was
-// chosen.
+// The HTTP proxy a login call goes through, as plain text. The login
+// service's proxy choice (service/ProxyChoice) decides it once for the call
+// and the pages; the SOAP proxy that sends the call knows nothing of how.
 struct ProxySetting
 {
     std::string host;

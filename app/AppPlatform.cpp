@@ -1,0 +1,43 @@
+#include "app/AppPlatform.h"
+
+#include <QLoggingCategory>
+#include <QtGlobal>
+
+#include <iostream>
+
+#ifndef Q_OS_WIN
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+void prepareProcessForEngine()
+{
+    // (QT_LOGGING_RULES itself is read when Qt's libraries load, before main().)
+    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+#ifndef Q_OS_WIN
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        std::cerr << "kelumo: running as root, the web engine's sandbox is turned off\n";
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+#endif
+}
+
+bool isPathSeparator(char c)
+{
+#ifdef Q_OS_WIN
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+void *loadedFunction(const char *mangledName)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(mangledName);
+    return nullptr;
+#else
+    return ::dlsym(RTLD_DEFAULT, mangledName);
+#endif
+}

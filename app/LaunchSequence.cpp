@@ -1,0 +1,126 @@
+#include "app/LaunchSequence.h"
+
+#include "app/BrowserModuleLoader.h"
+#include "app/LoginServiceLoader.h"
+#include "base/LoginService.h"
+#include "base/Trace.h"
+#include "signin/CLogin.h"
+#include "signin/SignInFile.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+
+LaunchSequence::LaunchSequence(const QString &programFolder, char *startUrlBuffer)
+    : m_programFolder(programFolder), m_startUrl(startUrlBuffer)
+{
+}
+
+LaunchSequence::~LaunchSequence()
+{
+    // Only when the program ends while the service still loads (a quick cancel).
+    if (m_serviceStart.joinable())
+        m_serviceStart.join();
+    // The module's frame, view and profiles go with it, before the application.
+    m_browser.reset();
+}
+
+bool LaunchSequence::run(const std::function<bool()> &showMainWindow)
+{
+    // 0. Another client running? (user-interface thread, before any window.)
+    if (anotherClientTookOver())
+        return false;
+
+    // 1. The login dialog (user-interface thread, modal). Its images are read
+    //    on a thread while it is built; steps 2 to 4 run while it is up.
+    CLogin::PreloadImages(m_programFolder);
+    LoginServiceLoader::setModulePath(m_programFolder + QStringLiteral(KELUMO_SERVICE_MODULE_FILE));
+    m_browser = std::make_unique<BrowserModuleLoader>(m_programFolder + QStringLiteral(KELUMO_BROWSER_MODULE_FILE));
+    CLogin login;
+    login.SetStartUrlBuffer(m_startUrl);
+    login.SetProgramFolder(m_programFolder);
+    login.SetFallbackFolder(SignInFile::userFolder());
+    m_signIn = SignInSettings::fromEnvironment();
+    login.SetSettings(m_signIn);
+    // A login asked for before step 3 waits for it.
+    login.HoldLogins(true);
+    m_login = &login;
+
+    // 2. Dialog painted (user-interface thread, once its first paint has gone
+    //    to the display): the login service starts on a thread of its own.
+    connect(&login, &CLogin::firstPainted, this, &LaunchSequence::onDialogPainted);
+
+    // 3. Login service ready (posted from that thread to the user-interface
+    //    thread): the proxy is applied, held logins go ahead and the browser
+    //    module starts loading: see onLoginServiceReady().
+
+    // 4. Browser module prepared (its libraries on a worker thread, then its
+    //    preparation on the user-interface thread over a few turns of the event
+    //    loop): only step 6 waits for it.
+
+    // 5. Signed in: the dialog ends with OK once the sign-in worker has
+    //    written the start address.
+    connect(&login, &CLogin::loginStarted, this, [] { trace("login command"); });
+    const int result = login.DoModal();
+    m_login = nullptr;
+    if (result != CLogin::IDOK)
+        return false;
+    trace("signed in");
+
+    // 6. Main window shown (user-interface thread): waits for step 4.
+    return showMainWindow();
+}
+
+bool LaunchSequence::anotherClientTookOver()
+{
+    return false;
+}
+
+void LaunchSequence::onDialogPainted()
+{
+    trace("dialog painted");
+    // On the next turn: the paint that was traced reaches the screen first.
+    QTimer::singleShot(0, this, [this] {
+        // The icon is for the task bar and the main window: decoded once the
+        // frameless dialog is on screen, not before.
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/kelumo/kelumo.png")));
+        // The service's libraries (SOAP, TLS, Qt Network) load, and the system
+        // is asked for a proxy (a PAC script may take a while), off the
+        // dialog's thread: it goes on taking keys meanwhile.
+        m_serviceStart = std::thread([this, endpoint = m_signIn.endpoint] {
+            LoginService *service = loginService();
+            std::optional<ProxySetting> proxy;
+            if (service)
+                proxy = service->proxyFor(endpoint);
+            QMetaObject::invokeMethod(
+                this, [this, service, proxy] { onLoginServiceReady(service, proxy); }, Qt::QueuedConnection);
+        });
+    });
+}
+
+void LaunchSequence::onLoginServiceReady(LoginService *service, const std::optional<ProxySetting> &proxy)
+{
+    // The dialog ended meanwhile: nothing left to prepare.
+    if (!m_login)
+        return;
+    // One way out for the login call and the pages, before the engine comes up.
+    if (service) {
+        m_signIn.proxy = proxy;
+        m_login->SetSettings(m_signIn);
+        service->applyToPages(proxy);
+    }
+    m_login->HoldLogins(false);
+    m_browser->start(m_startUrl, m_programFolder);
+}
+
+MainWindowModule *LaunchSequence::waitForBrowserModule()
+{
+    MainWindowModule *module = m_browser->waitUntilPrepared(m_startUrl, m_programFolder);
+    m_browser->stopProbe();
+    return module;
+}
+
+QString LaunchSequence::browserModuleError() const
+{
+    return m_browser->error();
+}
