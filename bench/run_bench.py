@@ -15,6 +15,8 @@ import tempfile
 import threading
 import time
 
+import hop_bench
+
 # P3: the start page within half of what a bare view takes to launch and load.
 TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 0.5, "P4": 1.1, "P5": 1.15}
 
@@ -191,7 +193,14 @@ class Bench:
 
     def start_standin(self):
         self.standin_log = open(os.path.join(self.root, "standin.log"), "w")
-        self.standin = subprocess.Popen([os.path.join(self.bin, "kelumo-standin"), "--port", "0"],
+        # The demo accounts, and one that signs in to a hop chain per run.
+        accounts = os.path.join(self.root, "accounts.txt")
+        with open(os.path.join(self.bin, "accounts.txt"), encoding="utf-8") as f:
+            text = f.read()
+        with open(accounts, "w", encoding="utf-8") as f:
+            f.write(text + "\n" + "\n".join(hop_bench.accounts_lines()) + "\n")
+        self.standin = subprocess.Popen([os.path.join(self.bin, "kelumo-standin"), "--port", "0",
+                                         "--accounts", accounts],
                                         stdout=subprocess.PIPE, stderr=self.standin_log, text=True)
         first = self.standin.stdout.readline().strip()
         if not first.startswith("listening on "):

@@ -23,4 +23,10 @@ std::string errorPage(int status, std::string_view path);
 // every run, for trying downloads.
 const std::string &reportCsv();
 
+// One page of a chain that follows its own link `delayMs` after it has
+// loaded, to page `hop + 1`, until `last`: a user's day of clicks in
+// seconds, for benchmarks. `run` (letters, digits, '-' and '_' only; others
+// are dropped) names the chain in the links.
+std::string hopPage(std::string_view run, int hop, int last, int delayMs);
+
 } // namespace standin
