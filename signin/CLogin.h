@@ -79,11 +79,12 @@ private:
     void prompt(const char *utf8);
     void openHelpPage(const char *path);
     void showMessage(const QString &text);
+    // Enter and Escape on the dialog; false when the key is not the dialog's.
+    bool actOnKey(QKeyEvent *event, bool released);
 
     QLineEdit *m_editCompany = nullptr;
     QLineEdit *m_editAccount = nullptr;
     QLineEdit *m_editPassword = nullptr;
-    char *m_pStartUrl = nullptr;
     MyOPCStatic *m_tip = nullptr;
     BitmapButton *m_btnLogin = nullptr;
     BitmapButton *m_btnQuit = nullptr;
