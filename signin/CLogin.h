@@ -16,7 +16,8 @@ class MyOPCStatic;
 // The login dialog: a borderless window over a picture, with the account and
 // password fields, the remember box, the login and quit buttons, three help
 // buttons and a prompt line. Ends with 1 after a successful login, 2 otherwise.
-// The view of the sign-in: its session owns the worker and the run.
+// The view of the sign-in: its session owns the in-flight guard, the worker
+// and the run.
 class CLogin : public QDialog
 {
     Q_OBJECT
