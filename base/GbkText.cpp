@@ -108,6 +108,13 @@ unsigned codePageOf(const char *code)
     return 0;
 }
 
+// Code page 936 gives GBK's user-defined areas characters of Unicode's
+// private use area; iconv holds them for no characters at all.
+bool isPrivateUse(char32_t c)
+{
+    return c >= 0xE000 && c <= 0xF8FF;
+}
+
 // The character at the start of `text`, and its length in bytes; `invalid`
 // when the bytes there are no character of the code page.
 std::pair<char32_t, std::size_t> decodeOne(std::string_view text, unsigned codePage)
@@ -136,8 +143,9 @@ std::pair<char32_t, std::size_t> decodeOne(std::string_view text, unsigned codeP
     wchar_t wide[2];
     const int n = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(length),
                                         wide, 2);
-    if (n != 1)
-        return {invalid, length};
+    // A bad pair is skipped whole, as with iconv.
+    if (n != 1 || isPrivateUse(wide[0]))
+        return {invalid, (lead >= 0x81 && text.size() >= 2) ? std::size_t(2) : std::size_t(1)};
     return {static_cast<char32_t>(wide[0]), length};
 }
 
@@ -164,6 +172,10 @@ void appendEncoded(std::string &out, char32_t c, unsigned codePage)
 {
     if (codePage == utf8CodePage) {
         appendUtf8(out, c);
+        return;
+    }
+    if (isPrivateUse(c)) {
+        out += '?';
         return;
     }
     wchar_t wide[2];
