@@ -359,7 +359,7 @@ std::optional<ProxySetting> choosePlain(const std::string &address, const PlainE
     return systemLookup ? systemLookup(address) : std::nullopt;
 }
 
-std::optional<ProxySetting> forAddress(const std::string &address)
+std::optional<ProxySetting> forAddressPlain(const std::string &address)
 {
     return choosePlain(
         address,

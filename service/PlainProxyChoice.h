@@ -21,7 +21,7 @@ std::optional<ProxySetting> choosePlain(const std::string &address, const PlainE
                                         const PlainSystemLookup &systemLookup);
 
 // choosePlain() on this process's environment and the system's settings.
-std::optional<ProxySetting> forAddress(const std::string &address);
+std::optional<ProxySetting> forAddressPlain(const std::string &address);
 
 // The system's proxy for the address: on Windows the user's settings (a
 // fixed proxy with its bypass list, or a PAC script, found or named) through

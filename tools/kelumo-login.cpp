@@ -163,7 +163,11 @@ int main(int argc, char **argv)
     if (!haveEndpoint)
         endpoint = defaultLoginEndpoint();
     proxy.endpoint = endpoint.c_str();
+#ifdef _WIN32
+    const std::optional<ProxySetting> way = direct ? std::nullopt : proxychoice::forAddressPlain(endpoint);
+#else
     const std::optional<ProxySetting> way = direct ? std::nullopt : proxychoice::forAddress(endpoint);
+#endif
     if (way)
         proxy.useProxy(*way);
 
