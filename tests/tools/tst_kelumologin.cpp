@@ -126,6 +126,7 @@ private slots:
     void badUsage();
     void wayOut_data();
     void wayOut();
+    void systemProxy();
 };
 
 void TestKelumoLogin::printsAnswerInUtf8()
@@ -386,6 +387,32 @@ void TestKelumoLogin::wayOut()
         QVERIFY(proxy.requests().front().rfind("POST " + endpoint.toStdString() + " HTTP/1.1\r\n", 0) == 0);
     if (exitCode != 0)
         QVERIFY2(run.err.contains("407 Proxy Authentication Required"), run.err.constData());
+}
+
+void TestKelumoLogin::systemProxy()
+{
+    // KELUMO_SYSTEM_PROXY_SETTER names a command that sets the client's
+    // system proxy settings to its HOST:PORT argument, or clears them with
+    // --clear (on Windows, the user's settings that WinHTTP reads).
+    const QString setter = qEnvironmentVariable("KELUMO_SYSTEM_PROXY_SETTER");
+    if (setter.isEmpty())
+        QSKIP("KELUMO_SYSTEM_PROXY_SETTER names no way to set this client's system proxy");
+    LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
+    TestProxy proxy;
+    QCOMPARE(QProcess::execute(setter, {"127.0.0.1:" + QString::number(proxy.port())}), 0);
+    const QString endpoint = "http://login.kelumo.test:" + QString::number(peer.port()) + "/Services/CheckUserLogin.asmx";
+    const Run viaSystem = runTool({"--endpoint", endpoint, "a", "b"});
+    // The environment still comes first.
+    TestProxy environmentProxy;
+    const Run viaEnvironment =
+        runTool({"--endpoint", endpoint, "a", "b"}, {}, {"http_proxy=" + QString::fromStdString(environmentProxy.address())});
+    QCOMPARE(QProcess::execute(setter, {"--clear"}), 0);
+
+    QCOMPARE(viaSystem.exitCode, 0);
+    QCOMPARE(viaEnvironment.exitCode, 0);
+    QCOMPARE(proxy.requests().size(), std::size_t(1));
+    QVERIFY(proxy.requests().front().rfind("POST " + endpoint.toStdString() + " HTTP/1.1\r\n", 0) == 0);
+    QCOMPARE(environmentProxy.requests().size(), std::size_t(1));
 }
 
 QTEST_GUILESS_MAIN(TestKelumoLogin)
