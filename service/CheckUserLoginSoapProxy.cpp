@@ -125,6 +125,7 @@ std::string_view localName(const char *qname)
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
+#if defined(WITH_OPENSSL) || defined(WITH_GNUTLS)
 // TLS is set up on demand, by the first https call: the runtime would
 // otherwise initialise it with the first context of any call, which costs a
 // plain http sign-in a few milliseconds. Must run before any context exists.
@@ -140,6 +141,7 @@ const char *systemCaFile()
     }
     return nullptr;
 }
+#endif
 
 } // namespace
 
@@ -178,6 +180,7 @@ void CheckUserLoginSoapProxy::init_modes(soap_mode imode, soap_mode omode)
 
 void CheckUserLoginSoapProxy::applyDefaults()
 {
+    startNetworking();
     fpost = postHeaders;
     // A peer that closes early must not kill the process with SIGPIPE.
     socket_flags = quietSendFlags();
@@ -322,6 +325,11 @@ int CheckUserLoginSoapProxy::writeEnvelope(const __ns2__CheckUserRegisterCode &w
 
 int CheckUserLoginSoapProxy::prepareTls()
 {
+#if !defined(WITH_OPENSSL) && !defined(WITH_GNUTLS)
+    // A build without a TLS library (Windows, for now) says so instead.
+    return soap_set_sender_error(this, "https is not supported by this build yet",
+                                 "the login service can only be reached through http://", SOAP_SSL_ERROR);
+#else
     static std::once_flag tlsInit;
     std::call_once(tlsInit, [] { soap_ssl_init(); });
     if (ctx)
@@ -330,6 +338,7 @@ int CheckUserLoginSoapProxy::prepareTls()
                                 caFile ? nullptr : "/etc/ssl/certs", nullptr))
         return error = SOAP_SSL_ERROR;
     return SOAP_OK;
+#endif
 }
 
 int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,

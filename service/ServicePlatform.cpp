@@ -2,10 +2,24 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <winsock2.h>
 #else
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
+
+void startNetworking()
+{
+#ifdef _WIN32
+    // Once per process, before the runtime's own start-up (which asks for
+    // Winsock 1.1 only); never cleaned up, as the process may call again.
+    static const bool started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    (void)started;
+#endif
+}
 
 int quietSendFlags()
 {
