@@ -4,6 +4,7 @@ one table of medians and client/floor ratios. Called by scripts/bench under a
 private X server; only the standard library is used."""
 
 import argparse
+import dataclasses
 import json
 import os
 import shutil
@@ -17,8 +18,36 @@ import time
 
 import hop_bench
 
-# P3: the start page within half of what a bare view takes to launch and load.
-TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 0.5, "P4": 1.1, "P5": 1.15}
+
+@dataclasses.dataclass(frozen=True)
+class Row:
+    """One row of the table: a moment users feel, what the client is measured
+    against there, and the highest client/floor ratio of the medians that
+    meets the target."""
+    key: str
+    name: str
+    unit: str
+    floor: str
+    target: float
+
+    def cells(self, client, floor, skipped):
+        title = f"{self.key} {self.name} ({self.unit})"
+        if not client or not floor:
+            return [title, f"skipped ({skipped})", "", "", "", ""]
+        ratio = statistics.median(client) / statistics.median(floor)
+        verdict = "ok" if ratio <= self.target else "MISS"
+        return [title, spread(client, self.unit), f"{self.floor}: {spread(floor, self.unit)}", f"{ratio:.2f}",
+                f"<= {self.target:.2f} {verdict}", f"{len(client)}/{len(floor)}"]
+
+
+ROWS = (
+    Row("P1", "one login call", "ms", "raw POSIX socket, same bytes", 1.0),
+    Row("P2", "launch -> login dialog painted", "ms", "bare frameless QDialog", 1.15),
+    # The start page within half of what a bare view takes to launch and load.
+    Row("P3", "login command -> start page loaded", "ms", "bare QWebEngineView, start -> loaded", 0.5),
+    Row("P4", "PSS with the start page shown", "MiB", "bare QWebEngineView, same page", 1.1),
+    Row("P5", "cold launch -> login dialog painted", "ms", "bare frameless QDialog, cold", 1.15),
+)
 
 
 def log(text):
@@ -175,6 +204,13 @@ def quantiles(values):
     return q[0], statistics.median(s), q[2]
 
 
+def spread(values, unit):
+    """Median [25th-75th percentile], more digits for short times."""
+    lo, med, hi = quantiles(values)
+    digits = 3 if unit == "ms" and med < 10 else 1
+    return f"{med:.{digits}f} [{lo:.{digits}f}-{hi:.{digits}f}]"
+
+
 class Bench:
     def __init__(self, args):
         self.args = args
@@ -184,9 +220,10 @@ class Bench:
         os.mkdir(self.runtime, 0o700)
         self.homes = 0
         self.standin = None
-        self.results = {k: {"client": [], "floor": []} for k in TARGETS}
+        self.results = {row.key: {"client": [], "floor": []} for row in ROWS}
         self.info = {"client_premain": [], "floor_premain": [], "curl": [], "client_signin": [],
-                     "client_after_signin": [], "capture": "", "stall": []}
+                     "client_after_signin": [], "client_shown": [], "client_painted": [], "capture": "",
+                     "stall": [], "first_client": [], "first_floor": [], "P2_edit": [], "P5_edit": []}
         self.cold_skipped = None
 
     # -- set-up -------------------------------------------------------------
@@ -278,7 +315,7 @@ class Bench:
             if round_ % 2:
                 order.reverse()
             for key, argv in order:
-                self.info.setdefault(key, []).extend(self.run_samples(argv))
+                self.info[key].extend(self.run_samples(argv))
 
     def bench_curl(self, request):
         with open(request, "rb") as f:
@@ -334,8 +371,8 @@ class Bench:
             self.results["P4"]["client"].append(pss)
             self.info["client_signin"].append(m["signed in"] - m["login command"])
             self.info["client_after_signin"].append(m["page loaded"] - m["signed in"])
-            self.info.setdefault("client_shown", []).append(m["main window shown"] - m["login command"])
-            self.info.setdefault("client_painted", []).append(m["main window painted"] - m["login command"])
+            self.info["client_shown"].append(m["main window shown"] - m["login command"])
+            self.info["client_painted"].append(m["main window painted"] - m["login command"])
             for line in run.lines:
                 if " loading stall longest " in line:
                     self.info["stall"].append(float(line.split()[-2]))
@@ -373,7 +410,7 @@ class Bench:
             end_tree(run, [])
             shutil.rmtree(home, ignore_errors=True)
         if edit:
-            self.info.setdefault(f"{key}_edit", []).append(run.since_exec("dialog painted"))
+            self.info[f"{key}_edit"].append(run.since_exec("dialog painted"))
             return
         self.results[key]["floor"].append(run.since_exec("dialog painted"))
         if key == "P2":
@@ -405,7 +442,7 @@ class Bench:
             step()
         for side in self.results[key].values():
             side.clear()  # the first round only warms the page cache
-        self.info[f"{key}_edit"] = []
+        self.info[f"{key}_edit"].clear()
         for round_ in range(self.args.rounds):
             # Each program in each place of the order as often as the others.
             shift = round_ % len(steps)
@@ -434,36 +471,8 @@ class Bench:
     # -- report -------------------------------------------------------------
 
     def report(self):
-        names = {
-            "P1": ("one login call", "ms"),
-            "P2": ("launch -> login dialog painted", "ms"),
-            "P3": ("login command -> start page loaded", "ms"),
-            "P4": ("PSS with the start page shown", "MiB"),
-            "P5": ("cold launch -> login dialog painted", "ms"),
-        }
-        floors = {
-            "P1": "raw POSIX socket, same bytes",
-            "P2": "bare frameless QDialog",
-            "P3": "bare QWebEngineView, start -> loaded",
-            "P4": "bare QWebEngineView, same page",
-            "P5": "bare frameless QDialog, cold",
-        }
-
-        def cell(values, unit):
-            lo, med, hi = quantiles(values)
-            digits = 3 if unit == "ms" and med < 10 else 1
-            return f"{med:.{digits}f} [{lo:.{digits}f}-{hi:.{digits}f}]"
-
-        rows = []
-        for key, (title, unit) in names.items():
-            c, f = self.results[key]["client"], self.results[key]["floor"]
-            if not c or not f:
-                rows.append([f"{key} {title} ({unit})", f"skipped ({self.cold_skipped})", "", "", "", ""])
-                continue
-            ratio = statistics.median(c) / statistics.median(f)
-            verdict = "ok" if ratio <= TARGETS[key] else "MISS"
-            rows.append([f"{key} {title} ({unit})", cell(c, unit), f"{floors[key]}: {cell(f, unit)}",
-                         f"{ratio:.2f}", f"<= {TARGETS[key]:.2f} {verdict}", f"{len(c)}/{len(f)}"])
+        rows = [row.cells(self.results[row.key]["client"], self.results[row.key]["floor"], self.cold_skipped)
+                for row in ROWS]
         header = ["Row", "Client median [IQR]", "Floor median [IQR]", "Ratio", "Target", "Runs"]
         widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
 
@@ -486,7 +495,7 @@ class Bench:
         print("P2, P5: client and floor in turn with the reference below, the order rotated every round; "
               "'painted' is when the first paint, controls included, has gone to the display.")
         for key in ("P2", "P5"):
-            edit = self.info.get(f"{key}_edit")
+            edit = self.info[f"{key}_edit"]
             floor = self.results[key]["floor"]
             if edit and floor and self.results[key]["client"]:
                 e = statistics.median(edit)

@@ -48,6 +48,7 @@ kelumo_warnings(kelumo_base)
 # calls back into the serializers and the namespace table.
 add_library(kelumo_service STATIC
     service/CheckUserLoginSoapProxy.cpp service/CheckUserLoginSoapProxy.h
+    service/HttpRequestHead.cpp service/HttpRequestHead.h
     service/LoginEndpoint.cpp service/LoginEndpoint.h
     service/LoginNamespaces.cpp
     service/MessageRecords.cpp

@@ -30,6 +30,8 @@ int quietSendFlags()
 #endif
 }
 
+namespace {
+
 bool isReadableFile(const char *path)
 {
 #ifdef _WIN32
@@ -38,4 +40,17 @@ bool isReadableFile(const char *path)
 #else
     return path && ::access(path, R_OK) == 0;
 #endif
+}
+
+} // namespace
+
+const char *systemCaFile()
+{
+    static const char *const candidates[] = {
+        "/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem"};
+    for (const char *file : candidates) {
+        if (isReadableFile(file))
+            return file;
+    }
+    return nullptr;
 }

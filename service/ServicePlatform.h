@@ -11,5 +11,6 @@ void startNetworking();
 // not end the process with SIGPIPE (Windows raises no such signal).
 int quietSendFlags();
 
-// Whether the file exists and this process may read it.
-bool isReadableFile(const char *path);
+// The system's CA certificates as one PEM file, the first of the usual places
+// this process may read; null when there is none.
+const char *systemCaFile();
