@@ -47,6 +47,9 @@ ROWS = (
     Row("P3", "login command -> start page loaded", "ms", "bare QWebEngineView, start -> loaded", 0.5),
     Row("P4", "PSS with the start page shown", "MiB", "bare QWebEngineView, same page", 1.1),
     Row("P5", "cold launch -> login dialog painted", "ms", "bare frameless QDialog, cold", 1.15),
+    Row("P6", "page-to-page navigation, per hop", "ms", "bare QWebEngineView, named profile", 1.05),
+    Row("P7", f"PSS growth, hop {hop_bench.P7_MARKS[0]} -> {hop_bench.P7_HOPS}", "MiB",
+        "bare QWebEngineView, same hops", 1.10),
 )
 
 
@@ -470,6 +473,34 @@ class Bench:
 
     # -- report -------------------------------------------------------------
 
+    def log_round(self, key, round_, rounds):
+        log(f"{key} round {round_ + 1}/{rounds} done")
+
+    def bench_hops(self):
+        hops = hop_bench.HopBench(self)
+        hops.bench_p6(self.args.hop_rounds)
+        self.results["P6"] = hops.p6
+        hops.bench_p7()
+        self.results["P7"] = {side: [hops.growth(side)] for side in ("client", "floor")}
+        self.info["P7"] = hops.p7
+        self.info["view_size"] = hops.view_size
+
+    def report_hops(self):
+        p7 = self.info.get("P7")
+        if not p7:
+            return
+        print(f"P6: {hop_bench.P6_HOPS} hops a run, each page following its link {hop_bench.HOP_DELAY_MS} ms "
+              f"after it loaded; per run the median time between two pages' requests at the stand-in, less "
+              f"those {hop_bench.HOP_DELAY_MS} ms, over the hops after the first {hop_bench.P6_SKIP}; the floor's "
+              f"window is the client's view's size ({self.info['view_size'][0]}x"
+              f"{self.info['view_size'][1] - self.args.bars_px}).")
+        for side in ("client", "floor"):
+            marks = p7[side]["marks"]
+            pss = ", ".join(f"hop {m['hop']}: {m['pss']:.1f}" for m in marks.values())
+            first, last = marks[hop_bench.P7_MARKS[0]], marks[hop_bench.P7_MARKS[-1]]
+            print(f"P7 {side}: PSS (MiB) {pss}; open descriptors {first['fds']} -> {last['fds']}; "
+                  f"renderers at the end {last['renderers']}; {p7[side]['per_hop']:.1f} ms per hop.")
+
     def report(self):
         rows = [row.cells(self.results[row.key]["client"], self.results[row.key]["floor"], self.cold_skipped)
                 for row in ROWS]
@@ -516,6 +547,7 @@ class Bench:
                   f"{statistics.median(self.info['stall']):.0f} ms median, {max(self.info['stall']):.0f} ms at most "
                   f"({len(self.info['stall'])} runs; 4 ms probe timer from the load's start to 1 s after it).")
         print("P5: as P2, with the page cache dropped (sync; echo 3 > /proc/sys/vm/drop_caches) before each run.")
+        self.report_hops()
         print("P4: sum of Pss in /proc/PID/smaps_rollup over the process and its descendants, "
               "1 s after the load finished.")
         print("All values: median [25th-75th percentile] over the rounds; runs interleaved, "
@@ -540,6 +572,9 @@ def main():
     parser.add_argument("--typing-ms", type=int, default=1500,
                         help="time between the painted dialog and Enter, the user's typing")
     parser.add_argument("--save", help="write the raw numbers here (JSON)")
+    parser.add_argument("--hop-rounds", type=int, default=6, help="P6 runs of each side")
+    parser.add_argument("--bars-px", type=int, default=62,
+                        help="height of the client's toolbar strip and status bar around its view")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("bench: needs an X display (scripts/bench starts Xvfb)")
@@ -554,6 +589,8 @@ def main():
         bench.bench_launch("P2")
         log(f"P3-P4: {args.rounds} rounds (client, bare web view)")
         bench.bench_programs()
+        log(f"P6-P7: {args.hop_rounds} rounds of {hop_bench.P6_HOPS} hops, then {hop_bench.P7_HOPS} hops each")
+        bench.bench_hops()
         bench.bench_cold()
         if args.save:
             bench.save(args.save)
