@@ -102,6 +102,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
+    void experiment();
     void initialUpdatePlacesFrameAndOpensStartAddress();
     void notFoundShowsErrorPage();
     void errorPageRetriesTheFailedAddress();
@@ -227,6 +228,39 @@ bool TestCorvaneView::waitForErrorPage(qsizetype since) const
                 return m_view->title() == QStringLiteral("Kelumo大数据");
         return false;
     });
+}
+
+void TestCorvaneView::experiment()
+{
+    auto dump = [&](const char *what) {
+        QWebEngineHistory *h = m_view->history();
+        qWarning() << what << "count" << h->count() << "current" << h->currentItemIndex();
+        for (int i = 0; i < h->count(); ++i)
+            qWarning() << "  " << i << h->itemAt(i).url().toString().left(60) << h->itemAt(i).originalUrl().toString().left(60) << h->itemAt(i).title();
+        for (qsizetype i = 0; i < m_loads.size(); ++i) qWarning() << "   load" << m_loads[i].status << m_loads[i].url.toString().left(80);
+        m_loads.clear();
+    };
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    m_loads.clear();
+    m_view->load(m_server.url("/missing"));
+    QVERIFY(waitForErrorPage(0));
+    dump("after 404");
+    int before = m_server.requestCount("/missing");
+    m_view->history()->goToItem(m_view->history()->itemAt(m_view->history()->currentItemIndex() - 1));
+    waitUntil([] { return false; }, 1500);
+    dump("after goto failed entry");
+    qWarning() << "requests for missing" << before << m_server.requestCount("/missing");
+    const quint16 port = freePort();
+    const QUrl platform(QStringLiteral("http://127.0.0.1:%1/home").arg(port));
+    m_view->load(platform);
+    waitUntil([] { return false; }, 1500);
+    dump("after unreachable");
+    m_view->history()->goToItem(m_view->history()->itemAt(m_view->history()->currentItemIndex() - 1));
+    waitUntil([] { return false; }, 1500);
+    dump("after goto unreachable entry");
+    evaluate(m_view->page(), "location.reload()");
+    waitUntil([] { return false; }, 1500);
+    dump("after location.reload");
 }
 
 void TestCorvaneView::initialUpdatePlacesFrameAndOpensStartAddress()
