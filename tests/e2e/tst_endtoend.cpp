@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QStandardPaths>
+#include <QTcpServer>
 
 #include <algorithm>
 #include <memory>
@@ -138,6 +139,7 @@ private slots:
     void missingModuleSaysSo_data();
     void missingModuleSaysSo();
     void signsInThroughTheProxy();
+    void platformComesBackByItself();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -550,6 +552,72 @@ void TestEndToEnd::signsInThroughTheProxy()
     QVERIFY(sawRequest("GET http://portal.kelumo.test/start?user=proxied&ver=430 HTTP/1.1\r\n"));
     platform.terminate();
     platform.waitForFinished(5000);
+}
+
+void TestEndToEnd::platformComesBackByItself()
+{
+    // A platform of its own on a port of its own, stopped and started again.
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    accounts.write(QStringLiteral("away | demo123 | %1/start?user=away&ver=100\n").arg(base).toUtf8());
+    accounts.close();
+    QString platformLog;
+    const auto startPlatform = [&](QProcess &platform) {
+        platform.setProcessChannelMode(QProcess::SeparateChannels);
+        QObject::connect(&platform, &QProcess::readyReadStandardError, &platform,
+                         [&] { platformLog += QString::fromUtf8(platform.readAllStandardError()); });
+        platform.start(KELUMO_STANDIN_EXE, {"--port", QString::number(port), "--accounts", accounts.fileName()});
+        return platform.waitForReadyRead(10000) && platform.readLine().startsWith("listening on ");
+    };
+    auto platform = std::make_unique<QProcess>();
+    QVERIFY(startPlatform(*platform));
+
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", base + "/Services/CheckUserLogin.asmx");
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("away"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    xdotool({"key", "Return"});
+    QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+
+    // The platform goes away; the first link of the page then fails.
+    platform->terminate();
+    QVERIFY(platform->waitForFinished(5000));
+    platform.reset();
+    const QString failed = "navigation failed " + base + "/second -102";
+    bool errorPage = false;
+    for (int attempt = 0; attempt < 3 && !errorPage; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+        xdotool({"key", "Tab", "Return"});
+        errorPage = client.waitFor("error page", {}, 1, 10000);
+    }
+    QVERIFY2(errorPage, qPrintable(client.log()));
+    QVERIFY2(client.log().contains(failed), qPrintable(client.log()));
+
+    // Back again: the wanted page comes with no one touching anything.
+    const int errorPages = client.count("error page");
+    platform = std::make_unique<QProcess>();
+    QVERIFY(startPlatform(*platform));
+    QVERIFY2(QTest::qWaitFor([&] { return platformLog.contains(" GET /second 200"); }, 30000), qPrintable(platformLog));
+    QVERIFY(platformLog.contains(" HEAD /second ")); // asked before the page was loaded
+    QTest::qWait(500);
+    QCOMPARE(client.count("error page"), errorPages);
+    platform->terminate();
+    platform->waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
