@@ -493,6 +493,21 @@ void TestCorvaneView::deadRendererReloadsThenShowsErrorPage()
     since = m_loads.size();
     evaluate(m_view->page(), "document.getElementById('reload').click(); true");
     QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+
+    // A pop-up window's page comes back the same way.
+    evaluate(m_view->page(), "window.open('/popup', '_blank'); true");
+    QVERIFY(waitUntil([&] { return m_frame->findChildren<BrowserWindow *>().size() == 1; }));
+    QPointer<BrowserWindow> popup = m_frame->findChildren<BrowserWindow *>().constFirst();
+    CCorvaneView *popupView = popup->view();
+    int popupLoads = 0;
+    connect(popupView, &QWebEngineView::loadFinished, this, [&popupLoads](bool ok) { popupLoads += ok; });
+    QVERIFY(waitUntil([&] { return popupLoads == 1 && popupView->page()->renderProcessPid() > 0; }));
+    QCOMPARE(::kill(static_cast<pid_t>(popupView->page()->renderProcessPid()), SIGKILL), 0);
+    QVERIFY(waitUntil([&] { return popupLoads == 2; }, 10000));
+    QCOMPARE(popupView->title(), QStringLiteral("popup"));
+    QVERIFY(!messageBoxOf(popup));
+    evaluate(popupView->page(), "window.close(); true");
+    QVERIFY(waitUntil([&] { return popup.isNull(); }));
 }
 
 void TestCorvaneView::missingErrorPageEndsTheProgram()
