@@ -680,6 +680,7 @@ void TestEndToEnd::errorPageAndDeadRenderer()
 
     // The missing page, the second link of the header's right side.
     const QString missing = QStringLiteral(" GET /no-such-page ");
+    const int asked = standinLog().count(missing); // by the tests before
     bool errorPage = false;
     for (int attempt = 0; attempt < 3 && !errorPage; ++attempt) {
         xdotool({"windowactivate", "--sync", main});
@@ -688,12 +689,12 @@ void TestEndToEnd::errorPageAndDeadRenderer()
         errorPage = client.waitFor("error page", {}, 1, 10000);
     }
     QVERIFY(errorPage);
-    QTRY_COMPARE(standinLog().count(missing), 1);
+    QTRY_COMPARE(standinLog().count(missing), asked + 1);
 
     // F5 asks for it again, and shows the error page again.
     xdotool({"key", "F5"});
     QVERIFY(client.waitFor("error page", {}, 2, 10000));
-    QCOMPARE(standinLog().count(missing), 2);
+    QCOMPARE(standinLog().count(missing), asked + 2);
 
     // Back, the toolbar's first button: the start page, without the missing
     // page being asked for once more.
@@ -701,7 +702,7 @@ void TestEndToEnd::errorPageAndDeadRenderer()
     xdotool({"mousemove", "--window", main, "18", "16", "click", "1"});
     QVERIFY(client.waitFor("page loaded", {}, loaded + 1, 10000));
     QTest::qWait(300);
-    QCOMPARE(standinLog().count(missing), 2);
+    QCOMPARE(standinLog().count(missing), asked + 2);
     QCOMPARE(client.count("error page"), 2);
 
     // Its renderer killed, the page comes back by itself, with no box.
