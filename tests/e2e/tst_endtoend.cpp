@@ -659,8 +659,17 @@ void TestEndToEnd::platformComesBackByItself()
     QVERIFY(platformLog.contains(" HEAD /second ")); // asked before the page was loaded
     QTest::qWait(500);
     QCOMPARE(client.count("error page"), errorPages);
+
+    // Away again, and F5 fails: with a try pending, closing the window ends
+    // the program at once.
     platform->kill();
-    platform->waitForFinished(5000);
+    QVERIFY(platform->waitForFinished(5000));
+    xdotool({"windowactivate", "--sync", main});
+    xdotool({"key", "F5"});
+    QVERIFY(client.waitFor("error page", {}, errorPages + 1, 10000));
+    xdotool({"key", "alt+F4"}); // openbox closes the active window
+    QVERIFY(client.process().waitForFinished(5000));
+    QCOMPARE(client.process().exitCode(), 0);
 }
 
 void TestEndToEnd::errorPageAndDeadRenderer()
