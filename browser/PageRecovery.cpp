@@ -30,7 +30,7 @@ void PageRecovery::failed(const QUrl &url, int errorCode)
         m_attempt = 0;
     stop();
     m_failedUrl = url;
-    if (!recovery::retriesByItself(errorCode))
+    if (!recovery::retriesByItself(url, errorCode))
         return;
     watchNetwork();
     scheduleRetry();

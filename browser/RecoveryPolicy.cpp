@@ -9,25 +9,6 @@ namespace recovery {
 
 namespace {
 
-// The engine's network error codes that mean the platform did not answer.
-constexpr std::array<int, 15> unansweredCodes = {
-    -7,   // timed out
-    -21,  // the network changed under the load
-    -100, // connection closed
-    -101, // connection reset
-    -102, // connection refused
-    -103, // connection aborted
-    -104, // connection failed
-    -105, // name not resolved
-    -106, // no network
-    -109, // address unreachable
-    -118, // connection timed out
-    -130, // proxy connection failed
-    -137, // name resolution failed
-    -324, // empty response
-    -15,  // socket not connected
-};
-
 constexpr std::array<int, 5> delaysMs = {2000, 4000, 8000, 16000, 30000};
 
 // The entry of a pair, or the entry itself.
@@ -54,11 +35,22 @@ bool valid(const QList<HistoryEntry> &entries, int current)
 
 } // namespace
 
-bool retriesByItself(int errorCode)
+namespace {
+
+bool gatewayAway(int httpStatus)
 {
-    if (errorCode == 502 || errorCode == 503 || errorCode == 504)
-        return true;
-    return std::find(unansweredCodes.begin(), unansweredCodes.end(), errorCode) != unansweredCodes.end();
+    return httpStatus == 502 || httpStatus == 503 || httpStatus == 504;
+}
+
+} // namespace
+
+bool retriesByItself(const QUrl &address, int errorCode)
+{
+    // Only a web address can be probed.
+    const QString scheme = address.scheme();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return false;
+    return errorCode < 0 || gatewayAway(errorCode);
 }
 
 int retryDelayMs(int attempt)
@@ -68,7 +60,7 @@ int retryDelayMs(int attempt)
 
 bool probeAnswerLoads(int httpStatus)
 {
-    return httpStatus > 0 && !retriesByItself(httpStatus);
+    return httpStatus > 0 && !gatewayAway(httpStatus);
 }
 
 bool probeGoesDirect(const QString &host)

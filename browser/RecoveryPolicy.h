@@ -9,18 +9,20 @@
 // Forward lead around the error page, and what a dead renderer leads to.
 namespace recovery {
 
-// Whether a failed load is tried again behind the error page without the
-// user: the platform did not answer (refused, reset, closed, no route, name
-// not resolved, timed out, proxy down; the engine's negative codes) or its
+// Whether a failed load of `address` is tried again behind the error page
+// without the user: a web address whose platform did not answer (refused,
+// reset, no route, name not resolved, timed out, proxy down: any of the
+// engine's negative codes, which the error page calls "unreachable") or whose
 // gateway said it is away for now (502, 503, 504). Other HTTP errors stay.
-bool retriesByItself(int errorCode);
+bool retriesByItself(const QUrl &address, int errorCode);
 
 // The wait before try number `attempt` (0 for the first): 2, 4, 8, 16 s, then
 // every 30 s.
 int retryDelayMs(int attempt);
 
 // Whether a probe of the failed address that ended with `httpStatus` (0: no
-// answer at all) means the page is worth loading again.
+// answer at all) means the page is worth loading again: any answer but the
+// gateway's 502, 503 and 504.
 bool probeAnswerLoads(int httpStatus);
 
 // Hosts the engine always reaches without a proxy (loopback and link-local

@@ -631,6 +631,7 @@ void TestEndToEnd::platformComesBackByItself()
     typeInto(window, 318, 213, QStringLiteral("demo123"));
     xdotool({"key", "Return"});
     QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+    QVERIFY(client.waitFor("main window painted"));
     const QString main = client.window();
     QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
                              10000);
