@@ -20,6 +20,22 @@ void prepareProcessForEngine()
         std::cerr << "kelumo: running as root, the web engine's sandbox is turned off\n";
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     }
+    // Read once, when the engine starts. With no assistive technology active
+    // Qt's accessibility stays off and the engine builds no accessibility tree.
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"))
+        qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
+#endif
+}
+
+void chooseWindowSystem()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return;
+    if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qgetenv("XDG_SESSION_TYPE") != "wayland")
+        return;
+    // Wayland when the X server does not answer after all.
+    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
 #endif
 }
 

@@ -96,6 +96,14 @@ bool CMainFrame::createToolBar()
                                     QStringLiteral("刷新"), &CMainFrame::goRefresh);
     m_stop = addNavigationAction(QStringLiteral("process-stop"), QStyle::SP_BrowserStop,
                                  QStringLiteral("停止"), &CMainFrame::goStop);
+    // The buttons take no focus; a keyboard reaches them by the browsers' keys.
+    // Reload is the page's F5. Escape stops only while a page loads: the
+    // action is disabled otherwise, and the key goes to the page.
+    m_back->setShortcuts(QKeySequence::Back);
+    m_forward->setShortcuts(QKeySequence::Forward);
+    m_stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    for (QAction *action : {m_back, m_forward, m_stop})
+        action->setShortcutContext(Qt::WindowShortcut);
     // Nothing is loaded and there is no history yet.
     setNavigationState(false, false, false);
     return true;
