@@ -2,7 +2,8 @@
 """The client in a Wayland session with no X server at all: under a headless
 weston it runs on Wayland itself, its dialog paints, the login button
 (pressed through AT-SPI, as there is no xdotool on Wayland) signs in with the
-saved sign-in, and the main window shows the start page."""
+saved sign-in, and the main window shows the start page. With an X server
+as well (XWayland) it runs on X."""
 
 import time
 
@@ -66,6 +67,20 @@ def test(bin_dir):
         assert "/start?user=demo&ver=430" in s.standin_lines(), s.standin_lines()
         assert pump(30, lambda: find("heading", "欢迎, demo") is not None), "the start page is not shown"
         assert client.poll() is None, s.client_lines()
+        client.terminate()
+        client.wait(10)
+
+        # With XWayland beside the compositor the client takes X, where the
+        # dialog is centred on the screen.
+        s.start_x()
+        client = s.start_client()
+        assert s.wait_trace("dialog painted"), s.client_lines()
+        window = s.client_window()
+        geometry = s.xdotool("getwindowgeometry", window)
+        assert "Position: 378,245" in geometry and "Geometry: 609x278" in geometry, geometry
+        s.xdotool("windowfocus", "--sync", window)
+        s.xdotool("key", "Escape")
+        client.wait(10)
 
 
 if __name__ == "__main__":
