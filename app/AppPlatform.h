@@ -8,7 +8,7 @@
 // user set logging rules, and its sandbox turned off when running as root
 // (it refuses to start there otherwise; said once on stderr).
 // The engine's pages are exposed to screen readers unless the user said
-// otherwise.
+// otherwise (QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY=0).
 void prepareProcessForEngine();
 
 // Before the QApplication: in a Wayland session that has an X server too

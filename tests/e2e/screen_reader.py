@@ -137,6 +137,11 @@ def test(bin_dir):
         texts = " ".join(t for _, t in content())
         assert "客户端版本" in texts, texts
         assert document.name == "Kelumo大数据 - 首页", document.name
+
+        # The frame's navigation buttons keep their names.
+        frame_buttons = {n.name for w in (app.getChildAtIndex(i) for i in range(app.childCount)) if w is not None
+                         for n in descendants(w) if n.getRoleName() == "push button"}
+        assert {"后退", "前进", "刷新", "停止"} <= frame_buttons, frame_buttons
         print("page:", document.name, sorted(content())[:12])
 
 
