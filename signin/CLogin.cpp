@@ -85,7 +85,7 @@ const char *CLogin::defaultPrompt()
 
 void CLogin::buildControls()
 {
-    // Created in the template's tab order.
+    // Created in the template's order; Tab goes as setKeyboardOrder() says.
     m_btnLogin = new BitmapButton(this);
     m_btnLogin->setObjectName(QStringLiteral("login"));
     m_btnLogin->setText(QStringLiteral("登 录"));

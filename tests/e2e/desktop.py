@@ -84,8 +84,8 @@ class Session:
         self.close()
         return False
 
-    def run(self, args, timeout=10):
-        return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=timeout)
+    def run(self, args, timeout=10, cwd=None):
+        return subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=timeout, cwd=cwd)
 
     # -- desktop pieces -------------------------------------------------------
 
@@ -151,11 +151,23 @@ class Session:
             raise Skip("weston missing")
         socket = "kelumo-wayland"
         self.weston = self.spawn(["weston", "--backend=headless-backend.so", "--use-pixman", "--socket=" + socket,
-                                  "--idle-time=0", "--width=1366", "--height=768"])
+                                  "--idle-time=0", "--width=1366", "--height=768", "--debug"])
         if not wait_until(lambda: os.path.exists(os.path.join(self.runtime, socket)), 10):
             raise Skip("weston did not start")
         self.env["WAYLAND_DISPLAY"] = socket
         self.env["XDG_SESSION_TYPE"] = "wayland"
+
+    def wayland_pixels(self, colour):
+        """How many pixels of the compositor's screen have `colour` (with a
+        little tolerance); --debug lets weston-screenshooter take the screen."""
+        folder = tempfile.mkdtemp(dir=self.root)
+        self.run(["weston-screenshooter"], cwd=folder)
+        shots = os.listdir(folder)
+        if not shots:
+            return 0
+        out = self.run(["convert", os.path.join(folder, shots[0]), "-fuzz", "4%", "-fill", "black", "+opaque",
+                        colour, "-fill", "white", "-opaque", colour, "-format", "%[fx:round(mean*w*h)]", "info:"])
+        return int(out.stdout.strip() or 0)
 
     def start_fcitx(self, default_im="wbx"):
         """fcitx5 on the private bus: US keyboard and one Chinese input method."""

@@ -44,6 +44,8 @@ def test(bin_dir):
         client = s.start_client(saved_sign_in=b"demo\r\ndemo123")
         assert s.wait_trace("dialog painted"), s.client_lines()
         assert "qt.qpa" not in s.client_lines(), s.client_lines()
+        # On the screen: the login button's dark red field (78 x 26 pixels).
+        assert desktop.wait_until(lambda: s.wayland_pixels("#950000") > 1500, 10), s.wayland_pixels("#950000")
 
         def find(role, name):
             desktop_node = pyatspi.Registry.getDesktop(0)
