@@ -142,6 +142,20 @@ def test(bin_dir):
         frame_buttons = {n.name for w in (app.getChildAtIndex(i) for i in range(app.childCount)) if w is not None
                          for n in descendants(w) if n.getRoleName() == "push button"}
         assert {"后退", "前进", "刷新", "停止"} <= frame_buttons, frame_buttons
+
+        # Ctrl+F: the find bar's field is named too.
+        def find_field():
+            return any(n.getRoleName() == "text" and n.name == "查找" and n.getState().contains(pyatspi.STATE_SHOWING)
+                       for w in (app.getChildAtIndex(i) for i in range(app.childCount)) if w is not None
+                       for n in descendants(w))
+
+        main = s.client_window()
+        for _ in range(3):
+            s.xdotool("windowactivate", "--sync", main)
+            s.xdotool("key", "ctrl+f")
+            if pump(5, find_field):
+                break
+        assert find_field(), "no find field"
         print("page:", document.name, sorted(content())[:12])
 
 
