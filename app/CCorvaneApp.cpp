@@ -32,6 +32,7 @@ CCorvaneApp::~CCorvaneApp() = default;
 int CCorvaneApp::Run(int argc, char **argv)
 {
     prepareProcessForEngine();
+    chooseWindowSystem();
     trace("start");
 #ifdef KELUMO_HAVE_FONTCONFIG
     // Ready by the time the login dialog is built.

@@ -42,6 +42,10 @@ DownloadProgress::DownloadProgress(QWebEngineDownloadRequest *download, const QS
     bold.setBold(true);
     name->setFont(bold);
 
+    m_bar->setAccessibleName(QStringLiteral("下载进度"));
+    m_bar->setAccessibleDescription(QFileInfo(filePath).fileName());
+    m_status->setAccessibleDescription(QStringLiteral("下载状态"));
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_button);

@@ -26,13 +26,20 @@ FindBar::FindBar(QWebEngineView *view, QWidget *parent)
     setContextMenuPolicy(Qt::PreventContextMenu);
     toggleViewAction()->setVisible(false);
 
-    addWidget(new QLabel(QStringLiteral("查找："), this));
+    setAccessibleName(QStringLiteral("查找栏"));
+    auto *caption = new QLabel(QStringLiteral("查找："), this);
+    caption->setBuddy(m_field);
+    addWidget(caption);
+    m_field->setAccessibleName(QStringLiteral("查找"));
+    m_field->setAccessibleDescription(QStringLiteral("输入要在网页中查找的文字"));
     m_field->setClearButtonEnabled(true);
     m_field->setMaximumWidth(260);
     m_field->installEventFilter(this);
     addWidget(m_field);
     QAction *previous = addAction(style()->standardIcon(QStyle::SP_ArrowUp), QStringLiteral("上一个"));
     QAction *next = addAction(style()->standardIcon(QStyle::SP_ArrowDown), QStringLiteral("下一个"));
+    // Its name is the result it shows, read out as it changes.
+    m_status->setAccessibleDescription(QStringLiteral("查找结果"));
     m_status->setMinimumWidth(120);
     m_status->setContentsMargins(8, 0, 8, 0);
     addWidget(m_status);

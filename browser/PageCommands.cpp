@@ -5,6 +5,7 @@
 #include "browser/PageZoom.h"
 #include "browser/ZoomMemory.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QChildEvent>
 #include <QMainWindow>
@@ -132,6 +133,11 @@ void PageCommands::applyRememberedZoom()
 
 void PageCommands::showZoomLevel(int percent)
 {
+    // The level stays with the view for a screen reader, which may not read
+    // the passing tip.
+    m_view->setAccessibleDescription(QStringLiteral("页面缩放 ") + zoomLevelText(percent));
+    QAccessibleEvent changed(m_view, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
     if (!m_view->isVisible())
         return;
     const QPoint centre = m_view->mapToGlobal(m_view->rect().center());

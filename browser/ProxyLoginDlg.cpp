@@ -29,6 +29,10 @@ ProxyLoginDlg::ProxyLoginDlg(const QString &proxyHost, QWidget *parent)
     m_editPassword->setObjectName(QStringLiteral("password"));
     m_editPassword->setEchoMode(QLineEdit::Password);
     m_editUser->setText(lastUser());
+    m_editUser->setAccessibleName(QStringLiteral("用户名"));
+    m_editUser->setAccessibleDescription(QStringLiteral("代理服务器的用户名"));
+    m_editPassword->setAccessibleName(QStringLiteral("密码"));
+    m_editPassword->setAccessibleDescription(QStringLiteral("代理服务器的密码"));
 
     auto *prompt = new QLabel(this);
     prompt->setTextFormat(Qt::PlainText);

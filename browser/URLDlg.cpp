@@ -19,6 +19,10 @@ URLDlg::URLDlg(QWidget *parent)
     m_btnCancel->setGeometry(320, 68, 75, 23);
     m_editUrl->setGeometry(36, 28, 356, 21);
     m_editUrl->setObjectName(QStringLiteral("url"));
+    // The dialog shows no caption beside its field.
+    m_editUrl->setAccessibleName(QStringLiteral("网址"));
+    m_editUrl->setAccessibleDescription(QStringLiteral("输入要打开的网页地址"));
+    setAccessibleDescription(QStringLiteral("打开网址"));
 
     // Creation order is the tab order: OK, Cancel, then the edit. The first
     // stop has the focus when the dialog opens.

@@ -99,6 +99,14 @@ bool CMainFrame::createToolBar()
     m_stopDelay.setSingleShot(true);
     m_stopDelay.setInterval(stopDelayMs);
     connect(&m_stopDelay, &QTimer::timeout, this, [this] { m_stop->setEnabled(true); });
+    // The buttons take no focus; a keyboard reaches them by the browsers' keys.
+    // Reload is the page's F5. Escape stops only while a page loads: the
+    // action is disabled otherwise, and the key goes to the page.
+    m_back->setShortcuts(QKeySequence::Back);
+    m_forward->setShortcuts(QKeySequence::Forward);
+    m_stop->setShortcut(QKeySequence(Qt::Key_Escape));
+    for (QAction *action : {m_back, m_forward, m_stop})
+        action->setShortcutContext(Qt::WindowShortcut);
     // Nothing is loaded and there is no history yet.
     setNavigationState(false, false, false);
     return true;

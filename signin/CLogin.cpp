@@ -97,6 +97,8 @@ void CLogin::buildControls()
     connect(m_btnContact, &QAbstractButton::clicked, this, [this] { openHelpPage("/contact_us"); });
     m_editAccount->installEventFilter(this);
     m_editPassword->installEventFilter(this);
+    setAccessibleTexts();
+    setKeyboardOrder();
 }
 
 void CLogin::PreloadImages(const QString &programFolder)

@@ -76,6 +76,10 @@ protected:
 
 private:
     void buildControls();
+    // Names and descriptions for screen readers, and the Tab order
+    // (LoginAccessibility.cpp).
+    void setAccessibleTexts();
+    void setKeyboardOrder();
     void placeCentred();
     void prompt(const char *utf8);
     void openHelpPage(const char *path);

@@ -14,5 +14,7 @@ MyOPCStatic::MyOPCStatic(QWidget *parent) : QLabel(parent)
 
 void MyOPCStatic::SetText(const char *text)
 {
+    // With no accessible name of its own, the label is named by its text, and
+    // QLabel tells a screen reader of each new text as it is set.
     setText(QString::fromStdString(gbkToUtf8(text ? text : "")));
 }

@@ -176,6 +176,7 @@ private slots:
     void cancelEndsWithoutWindow();
     void refusalsThenSignIn();
     void rememberedSignInFillsTheFields();
+    void keyboardOnly();
     void cancelLeavesFilesAsTheyWere();
     void missingModuleSaysSo_data();
     void missingModuleSaysSo();
@@ -458,6 +459,43 @@ void TestEndToEnd::rememberedSignInFillsTheFields()
     QCOMPARE(client.visibleWindows().size(), 1);
     QCOMPARE(xdotool({"getwindowname", main}), QString("Kelumo大数据"));
     QTRY_VERIFY(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"));
+}
+
+void TestEndToEnd::keyboardOnly()
+{
+    // No saved sign-in, no mouse: nothing has the focus, a first Tab goes to
+    // the account field, a second to the password field.
+    QFile::remove(m_programFolder + "/data.dat");
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Tab"});
+    QVERIFY(client.waitFor("prompt", "请输入帐号信息！", 1, 10000));
+    xdotool({"type", "--delay", "15", "demo"});
+    xdotool({"key", "Tab"});
+    QVERIFY(client.waitFor("prompt", "请输入账号密码！", 1, 10000));
+    xdotool({"type", "--delay", "15", "demo123"});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("signed in"));
+    QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    QVERIFY(client.waitFor("main window painted"));
+
+    // In the frame: Tab to the page's first link, Enter follows it, and the
+    // browsers' Alt+Left comes back.
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+    const qsizetype secondBefore = standinLog().count("GET /second ");
+    bool followed = false;
+    for (int attempt = 0; attempt < 3 && !followed; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"key", "Tab", "Return"});
+        followed = client.waitFor("page loaded", {}, 2, 10000);
+    }
+    QVERIFY(followed);
+    QVERIFY2(standinLog().count("GET /second ") > secondBefore, qPrintable(standinLog()));
+    xdotool({"key", "alt+Left"});
+    QVERIFY(client.waitFor("page loaded", {}, 3, 10000));
 }
 
 void TestEndToEnd::cancelLeavesFilesAsTheyWere()

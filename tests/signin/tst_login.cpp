@@ -493,17 +493,18 @@ void TestLogin::controlsAtTemplatePositions()
     QCOMPARE(dialog->findChild<QWidget *>("password")->geometry(), QRect(252, 201, 133, 24));
     QCOMPARE(dialog->findChild<QWidget *>("quit")->geometry(), QRect(579, 10, 15, 16));
     QVERIFY(!dialog->findChild<QWidget *>("company")->isVisible());
-    // Tab goes through the visible controls in the template's order.
+    // Tab goes from the dialog itself (no control focused) through the fields,
+    // the remember box, the login, the help pages and the quit button.
     QStringList order;
-    QWidget *w = dialog->findChild<QWidget *>("login");
+    QWidget *w = dialog.get();
     for (int i = 0; i < 8; ++i) {
-        order << w->objectName();
         w = w->nextInFocusChain();
         while (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus))
             w = w->nextInFocusChain();
+        order << w->objectName();
     }
-    QCOMPARE(order, (QStringList{"login", "account", "password", "quit", "forgotPassword", "cannotLogin",
-                                 "contactService", "remember"}));
+    QCOMPARE(order, (QStringList{"account", "password", "remember", "login", "forgotPassword", "cannotLogin",
+                                 "contactService", "quit"}));
 }
 
 void TestLogin::paintsWithoutPicture()
