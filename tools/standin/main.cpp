@@ -123,6 +123,7 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
                                 req.get_param_value("lang")));
     });
     server.Get("/second", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, secondPage()); });
+    server.Get("/report", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, reportPage()); });
     server.Get("/(getpwd|services|contact_us)", [](const httplib::Request &req, httplib::Response &res) {
         sendHtml(res, helpPage(req.path).value_or(errorPage(404, req.path)));
     });
