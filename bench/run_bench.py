@@ -4,6 +4,7 @@ one table of medians and client/floor ratios. Called by scripts/bench under a
 private X server; only the standard library is used."""
 
 import argparse
+import dataclasses
 import json
 import os
 import shutil
@@ -15,8 +16,41 @@ import tempfile
 import threading
 import time
 
-# P3: the start page within half of what a bare view takes to launch and load.
-TARGETS = {"P1": 1.0, "P2": 1.15, "P3": 0.5, "P4": 1.1, "P5": 1.15}
+import hop_bench
+
+
+@dataclasses.dataclass(frozen=True)
+class Row:
+    """One row of the table: a moment users feel, what the client is measured
+    against there, and the highest client/floor ratio of the medians that
+    meets the target."""
+    key: str
+    name: str
+    unit: str
+    floor: str
+    target: float
+
+    def cells(self, client, floor, skipped):
+        title = f"{self.key} {self.name} ({self.unit})"
+        if not client or not floor:
+            return [title, f"skipped ({skipped})", "", "", "", ""]
+        ratio = statistics.median(client) / statistics.median(floor)
+        verdict = "ok" if ratio <= self.target else "MISS"
+        return [title, spread(client, self.unit), f"{self.floor}: {spread(floor, self.unit)}", f"{ratio:.2f}",
+                f"<= {self.target:.2f} {verdict}", f"{len(client)}/{len(floor)}"]
+
+
+ROWS = (
+    Row("P1", "one login call", "ms", "raw POSIX socket, same bytes", 1.0),
+    Row("P2", "launch -> login dialog painted", "ms", "bare frameless QDialog", 1.15),
+    # The start page within half of what a bare view takes to launch and load.
+    Row("P3", "login command -> start page loaded", "ms", "bare QWebEngineView, start -> loaded", 0.5),
+    Row("P4", "PSS with the start page shown", "MiB", "bare QWebEngineView, same page", 1.1),
+    Row("P5", "cold launch -> login dialog painted", "ms", "bare frameless QDialog, cold", 1.15),
+    Row("P6", "page-to-page navigation, per hop", "ms", "bare QWebEngineView, named profile", 1.05),
+    Row("P7", f"PSS growth, hop {hop_bench.P7_MARKS[0]} -> {hop_bench.P7_HOPS}", "MiB",
+        "bare QWebEngineView, same hops", 1.10),
+)
 # P8: the print preview on screen within 1.2 of the engine's own PDF of the page.
 P8_TARGET = 1.2
 
@@ -175,6 +209,13 @@ def quantiles(values):
     return q[0], statistics.median(s), q[2]
 
 
+def spread(values, unit):
+    """Median [25th-75th percentile], more digits for short times."""
+    lo, med, hi = quantiles(values)
+    digits = 3 if unit == "ms" and med < 10 else 1
+    return f"{med:.{digits}f} [{lo:.{digits}f}-{hi:.{digits}f}]"
+
+
 class Bench:
     def __init__(self, args):
         self.args = args
@@ -184,16 +225,24 @@ class Bench:
         os.mkdir(self.runtime, 0o700)
         self.homes = 0
         self.standin = None
-        self.results = {k: {"client": [], "floor": []} for k in TARGETS}
+        self.results = {row.key: {"client": [], "floor": []} for row in ROWS}
         self.info = {"client_premain": [], "floor_premain": [], "curl": [], "client_signin": [],
-                     "client_after_signin": [], "capture": "", "stall": []}
+                     "client_after_signin": [], "client_shown": [], "client_painted": [], "capture": "",
+                     "stall": [], "first_client": [], "first_floor": [], "P2_edit": [], "P5_edit": []}
         self.cold_skipped = None
 
     # -- set-up -------------------------------------------------------------
 
     def start_standin(self):
         self.standin_log = open(os.path.join(self.root, "standin.log"), "w")
-        self.standin = subprocess.Popen([os.path.join(self.bin, "kelumo-standin"), "--port", "0"],
+        # The demo accounts, and one that signs in to a hop chain per run.
+        accounts = os.path.join(self.root, "accounts.txt")
+        with open(os.path.join(self.bin, "accounts.txt"), encoding="utf-8") as f:
+            text = f.read()
+        with open(accounts, "w", encoding="utf-8") as f:
+            f.write(text + "\n" + "\n".join(hop_bench.accounts_lines()) + "\n")
+        self.standin = subprocess.Popen([os.path.join(self.bin, "kelumo-standin"), "--port", "0",
+                                         "--accounts", accounts],
                                         stdout=subprocess.PIPE, stderr=self.standin_log, text=True)
         first = self.standin.stdout.readline().strip()
         if not first.startswith("listening on "):
@@ -271,7 +320,7 @@ class Bench:
             if round_ % 2:
                 order.reverse()
             for key, argv in order:
-                self.info.setdefault(key, []).extend(self.run_samples(argv))
+                self.info[key].extend(self.run_samples(argv))
 
     def bench_curl(self, request):
         with open(request, "rb") as f:
@@ -327,8 +376,8 @@ class Bench:
             self.results["P4"]["client"].append(pss)
             self.info["client_signin"].append(m["signed in"] - m["login command"])
             self.info["client_after_signin"].append(m["page loaded"] - m["signed in"])
-            self.info.setdefault("client_shown", []).append(m["main window shown"] - m["login command"])
-            self.info.setdefault("client_painted", []).append(m["main window painted"] - m["login command"])
+            self.info["client_shown"].append(m["main window shown"] - m["login command"])
+            self.info["client_painted"].append(m["main window painted"] - m["login command"])
             for line in run.lines:
                 if " loading stall longest " in line:
                     self.info["stall"].append(float(line.split()[-2]))
@@ -366,7 +415,7 @@ class Bench:
             end_tree(run, [])
             shutil.rmtree(home, ignore_errors=True)
         if edit:
-            self.info.setdefault(f"{key}_edit", []).append(run.since_exec("dialog painted"))
+            self.info[f"{key}_edit"].append(run.since_exec("dialog painted"))
             return
         self.results[key]["floor"].append(run.since_exec("dialog painted"))
         if key == "P2":
@@ -398,7 +447,7 @@ class Bench:
             step()
         for side in self.results[key].values():
             side.clear()  # the first round only warms the page cache
-        self.info[f"{key}_edit"] = []
+        self.info[f"{key}_edit"].clear()
         for round_ in range(self.args.rounds):
             # Each program in each place of the order as often as the others.
             shift = round_ % len(steps)
@@ -488,15 +537,11 @@ class Bench:
     def report_print(self):
         """P8's row and notes, printed after the table."""
         r = self.print_results
-        c, f = r["client"], r["floor"]
-        ratio = statistics.median(c) / statistics.median(f)
-        lo, med, hi = quantiles(c)
-        flo, fmed, fhi = quantiles(f)
-        verdict = "ok" if ratio <= P8_TARGET else "MISS"
+        row = Row("P8", "Ctrl+P -> print preview on screen", "ms",
+                  "bare QWebEngineView printToPdf into memory, same page", P8_TARGET)
         print()
-        print(f"| P8 Ctrl+P -> print preview on screen (ms) | {med:.1f} [{lo:.1f}-{hi:.1f}] | "
-              f"bare QWebEngineView printToPdf into memory, same page: {fmed:.1f} [{flo:.1f}-{fhi:.1f}] | "
-              f"{ratio:.2f} | <= {P8_TARGET:.2f} {verdict} | {len(c)}/{len(f)} |")
+        print("| " + " | ".join(row.cells(r["client"], r["floor"], "no runs")) + " |")
+        fmed = statistics.median(r["floor"])
         first, every = statistics.median(r["first_page"]), statistics.median(r["all_pages"])
         pages = sorted(set(r["pages"]))
         print(f"P8: Ctrl+P (the client's print command) -> the preview's first paint flushed; the floor from its "
@@ -506,37 +551,37 @@ class Bench:
 
     # -- report -------------------------------------------------------------
 
+    def log_round(self, key, round_, rounds):
+        log(f"{key} round {round_ + 1}/{rounds} done")
+
+    def bench_hops(self):
+        hops = hop_bench.HopBench(self)
+        hops.bench_p6(self.args.hop_rounds)
+        self.results["P6"] = hops.p6
+        hops.bench_p7()
+        self.results["P7"] = {side: [hops.growth(side)] for side in ("client", "floor")}
+        self.info["P7"] = hops.p7
+        self.info["view_size"] = hops.view_size
+
+    def report_hops(self):
+        p7 = self.info.get("P7")
+        if not p7:
+            return
+        print(f"P6: {hop_bench.P6_HOPS} hops a run, each page following its link {hop_bench.HOP_DELAY_MS} ms "
+              f"after it loaded; per run the median time between two pages' requests at the stand-in, less "
+              f"those {hop_bench.HOP_DELAY_MS} ms, over the hops after the first {hop_bench.P6_SKIP}; the floor's "
+              f"window is the client's view's size ({self.info['view_size'][0]}x"
+              f"{self.info['view_size'][1] - self.args.bars_px}).")
+        for side in ("client", "floor"):
+            marks = p7[side]["marks"]
+            pss = ", ".join(f"hop {m['hop']}: {m['pss']:.1f}" for m in marks.values())
+            first, last = marks[hop_bench.P7_MARKS[0]], marks[hop_bench.P7_MARKS[-1]]
+            print(f"P7 {side}: PSS (MiB) {pss}; open descriptors {first['fds']} -> {last['fds']}; "
+                  f"renderers at the end {last['renderers']}; {p7[side]['per_hop']:.1f} ms per hop.")
+
     def report(self):
-        names = {
-            "P1": ("one login call", "ms"),
-            "P2": ("launch -> login dialog painted", "ms"),
-            "P3": ("login command -> start page loaded", "ms"),
-            "P4": ("PSS with the start page shown", "MiB"),
-            "P5": ("cold launch -> login dialog painted", "ms"),
-        }
-        floors = {
-            "P1": "raw POSIX socket, same bytes",
-            "P2": "bare frameless QDialog",
-            "P3": "bare QWebEngineView, start -> loaded",
-            "P4": "bare QWebEngineView, same page",
-            "P5": "bare frameless QDialog, cold",
-        }
-
-        def cell(values, unit):
-            lo, med, hi = quantiles(values)
-            digits = 3 if unit == "ms" and med < 10 else 1
-            return f"{med:.{digits}f} [{lo:.{digits}f}-{hi:.{digits}f}]"
-
-        rows = []
-        for key, (title, unit) in names.items():
-            c, f = self.results[key]["client"], self.results[key]["floor"]
-            if not c or not f:
-                rows.append([f"{key} {title} ({unit})", f"skipped ({self.cold_skipped})", "", "", "", ""])
-                continue
-            ratio = statistics.median(c) / statistics.median(f)
-            verdict = "ok" if ratio <= TARGETS[key] else "MISS"
-            rows.append([f"{key} {title} ({unit})", cell(c, unit), f"{floors[key]}: {cell(f, unit)}",
-                         f"{ratio:.2f}", f"<= {TARGETS[key]:.2f} {verdict}", f"{len(c)}/{len(f)}"])
+        rows = [row.cells(self.results[row.key]["client"], self.results[row.key]["floor"], self.cold_skipped)
+                for row in ROWS]
         header = ["Row", "Client median [IQR]", "Floor median [IQR]", "Ratio", "Target", "Runs"]
         widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
 
@@ -559,7 +604,7 @@ class Bench:
         print("P2, P5: client and floor in turn with the reference below, the order rotated every round; "
               "'painted' is when the first paint, controls included, has gone to the display.")
         for key in ("P2", "P5"):
-            edit = self.info.get(f"{key}_edit")
+            edit = self.info[f"{key}_edit"]
             floor = self.results[key]["floor"]
             if edit and floor and self.results[key]["client"]:
                 e = statistics.median(edit)
@@ -580,6 +625,7 @@ class Bench:
                   f"{statistics.median(self.info['stall']):.0f} ms median, {max(self.info['stall']):.0f} ms at most "
                   f"({len(self.info['stall'])} runs; 4 ms probe timer from the load's start to 1 s after it).")
         print("P5: as P2, with the page cache dropped (sync; echo 3 > /proc/sys/vm/drop_caches) before each run.")
+        self.report_hops()
         print("P4: sum of Pss in /proc/PID/smaps_rollup over the process and its descendants, "
               "1 s after the load finished.")
         print("All values: median [25th-75th percentile] over the rounds; runs interleaved, "
@@ -608,6 +654,9 @@ def main():
     parser.add_argument("--print-wait-ms", type=int, default=1000,
                         help="P8: time between the page shown and Ctrl+P")
     parser.add_argument("--only-print", action="store_true", help="measure P8 only")
+    parser.add_argument("--hop-rounds", type=int, default=6, help="P6 runs of each side")
+    parser.add_argument("--bars-px", type=int, default=62,
+                        help="height of the client's toolbar strip and status bar around its view")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("bench: needs an X display (scripts/bench starts Xvfb)")
@@ -627,6 +676,8 @@ def main():
         bench.bench_launch("P2")
         log(f"P3-P4: {args.rounds} rounds (client, bare web view)")
         bench.bench_programs()
+        log(f"P6-P7: {args.hop_rounds} rounds of {hop_bench.P6_HOPS} hops, then {hop_bench.P7_HOPS} hops each")
+        bench.bench_hops()
         bench.bench_cold()
         log(f"P8: {args.rounds} rounds (client, bare printToPdf)")
         bench.bench_print()

@@ -8,7 +8,9 @@
 #include "browser/ErrorPagePolicy.h"
 #include "browser/FramePlacement.h"
 #include "browser/PageCommands.h"
+#include "browser/PageRecovery.h"
 #include "browser/ProxyLoginDlg.h"
+#include "browser/RecoveryPolicy.h"
 #include "browser/StartAddress.h"
 #include "base/Trace.h"
 #include "browser/URLDlg.h"
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QWebEngineHistory>
 #include <QWebEngineLoadingInfo>
@@ -36,10 +39,13 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     : QWebEngineView(parent),
       m_programFolder(programFolder),
       m_szErrorPage(findErrorPage(QDir::currentPath(), programFolder)),
-      m_exitHook([](int code) { QCoreApplication::exit(code); })
+      m_exitHook([](int code) { QCoreApplication::exit(code); }),
+      m_recovery(new PageRecovery(this))
 {
     setContentsMargins(0, 0, 0, 0);
-    setPage(new CorvanePage(profile, this));
+    auto *corvanePage = new CorvanePage(profile, this);
+    corvanePage->setActionFilter([this](QWebEnginePage::WebAction action) { return onPageAction(action); });
+    setPage(corvanePage);
     DownloadManager::attach(profile);
     PageCommands::attach(this);
 
@@ -113,7 +119,18 @@ void CCorvaneView::onLoadingChanged(const QWebEngineLoadingInfo &info)
     updateNavigationState();
     if (m_ending)
         return;
-    if (redirectsToErrorPage(info.status(), isErrorPageLoad(info.url())))
+    const bool errorPageLoad = isErrorPageLoad(info.url());
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        // The error page's own "重新加载" reloads it from its file (the
+        // client's copy starts as data:): that means the failed address.
+        if (!errorPageLoad)
+            m_recovery->navigationStarted(info.url());
+        else if (info.url().scheme() != QLatin1String("data") && !m_recovery->failedAddress().isEmpty())
+            m_recovery->retryNow();
+    } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !errorPageLoad) {
+        m_recovery->loaded();
+    }
+    if (redirectsToErrorPage(info.status(), errorPageLoad))
         OnNavigateError(info.url(), info.errorCode());
 }
 
@@ -134,11 +151,14 @@ void CCorvaneView::OnNavigateError(const QUrl &url, int statusCode)
         return;
     if (traceEnabled())
         trace("navigation failed", (url.toString() + QLatin1Char(' ') + QString::number(statusCode)).toStdString());
-    if (!showErrorPage(statusCode))
+    if (!showErrorPage(errorPageReason(statusCode))) {
         reportMissingErrorPage();
+        return;
+    }
+    m_recovery->failed(url, statusCode);
 }
 
-bool CCorvaneView::showErrorPage(int statusCode)
+bool CCorvaneView::showErrorPage(const QString &reason)
 {
     if (m_szErrorPage.isEmpty())
         return false;
@@ -146,7 +166,7 @@ bool CCorvaneView::showErrorPage(int statusCode)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QString content = QString::fromUtf8(file.read(errorPageMaxBytes));
-    setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer)), errorPageAddress(m_szErrorPage, statusCode));
+    setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer)), errorPageAddress(m_szErrorPage, reason));
     trace("error page");
     return true;
 }
@@ -170,17 +190,52 @@ void CCorvaneView::reportMissingErrorPage()
 
 void CCorvaneView::onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status)
 {
-    if (status == QWebEnginePage::NormalTerminationStatus || m_ending || m_reloadQuestion)
+    if (m_ending)
         return;
-    auto *box = new QMessageBox(QMessageBox::Question, productName, QStringLiteral("页面已停止响应，是否重新加载？"),
-                                QMessageBox::Yes | QMessageBox::No, this);
-    connect(box, &QMessageBox::finished, this, [this, box](int button) {
-        box->deleteLater();
-        if (button == QMessageBox::Yes)
-            reload();
-    });
-    m_reloadQuestion = box;
-    box->open();
+    const QUrl lost = url();
+    if (!m_recovery->rendererEnded(status != QWebEnginePage::NormalTerminationStatus))
+        return;
+    trace("renderer ended again");
+    if (!showErrorPage(crashedPageReason())) {
+        reportMissingErrorPage();
+        return;
+    }
+    // What "重新加载" brings back; nothing tries it by itself.
+    m_recovery->failed(isErrorPageLoad(lost) ? m_recovery->failedAddress() : lost, 0);
+}
+
+bool CCorvaneView::onPageAction(QWebEnginePage::WebAction action)
+{
+    switch (action) {
+    case QWebEnginePage::Back:
+    case QWebEnginePage::Forward: {
+        const int target = historyTarget(action == QWebEnginePage::Back);
+        if (target >= 0)
+            history()->goToItem(history()->itemAt(target));
+        return true;
+    }
+    case QWebEnginePage::Reload:
+    case QWebEnginePage::ReloadAndBypassCache:
+        if (!isErrorPageLoad(url()) || m_recovery->failedAddress().isEmpty())
+            return false;
+        m_recovery->retryNow();
+        return true;
+    default:
+        return false;
+    }
+}
+
+int CCorvaneView::historyTarget(bool back) const
+{
+    QWebEngineHistory *entries = history();
+    QList<recovery::HistoryEntry> list;
+    list.reserve(entries->count());
+    for (int i = 0; i < entries->count(); ++i) {
+        const QUrl address = entries->itemAt(i).url();
+        list.append({address, isErrorPageLoad(address)});
+    }
+    const int current = entries->currentItemIndex();
+    return back ? recovery::backTarget(list, current) : recovery::forwardTarget(list, current);
 }
 
 QWebEngineView *CCorvaneView::createWindow(QWebEnginePage::WebWindowType type)
@@ -196,8 +251,8 @@ QWebEngineView *CCorvaneView::createWindow(QWebEnginePage::WebWindowType type)
 
 void CCorvaneView::updateNavigationState()
 {
-    const bool canGoBack = history()->canGoBack();
-    const bool canGoForward = history()->canGoForward();
+    const bool canGoBack = historyTarget(true) >= 0;
+    const bool canGoForward = historyTarget(false) >= 0;
     if (canGoBack == m_canGoBack && canGoForward == m_canGoForward && m_loading == m_loadingReported)
         return;
     m_canGoBack = canGoBack;

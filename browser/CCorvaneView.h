@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -8,7 +7,7 @@
 
 #include <functional>
 
-class QMessageBox;
+class PageRecovery;
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 
@@ -38,6 +37,9 @@ public:
     // The error page found at construction; empty when there was none.
     const QString &errorPage() const { return m_szErrorPage; }
 
+    // The failed address and its retries, while the error page is up.
+    PageRecovery *recovery() const { return m_recovery; }
+
     // How the program ends when the error page is missing; tests put their
     // own in. Popups opened from this view inherit it.
     void SetExitHook(std::function<void(int)> hook);
@@ -60,7 +62,9 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
     bool isErrorPageLoad(const QUrl &url) const;
-    bool showErrorPage(int statusCode);
+    bool showErrorPage(const QString &reason);
+    bool onPageAction(QWebEnginePage::WebAction action);
+    int historyTarget(bool back) const;
     void reportMissingErrorPage();
     void updateNavigationState();
 
@@ -71,7 +75,7 @@ private:
     // Set once the missing-file message is up: the program is ending and no
     // further failure may show anything.
     bool m_ending = false;
-    QPointer<QMessageBox> m_reloadQuestion;
+    PageRecovery *m_recovery;
     bool m_loading = false;
     // What navigationStateChanged last said, so that it only speaks of changes.
     bool m_loadingReported = false;

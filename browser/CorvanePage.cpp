@@ -27,6 +27,13 @@ QString CorvanePage::dialogCaption()
     return QString::fromUtf8(kelumo::productName);
 }
 
+void CorvanePage::triggerAction(WebAction action, bool checked)
+{
+    if (m_actionFilter && m_actionFilter(action))
+        return;
+    QWebEnginePage::triggerAction(action, checked);
+}
+
 QWidget *CorvanePage::dialogParent() const
 {
     QWidget *view = QWebEngineView::forPage(this);

@@ -39,10 +39,20 @@ QString errorPageReason(int statusCode)
     return QStringLiteral("unreachable");
 }
 
+QString crashedPageReason()
+{
+    return QStringLiteral("crashed");
+}
+
 QUrl errorPageAddress(const QString &errorPagePath, int statusCode)
 {
+    return errorPageAddress(errorPagePath, errorPageReason(statusCode));
+}
+
+QUrl errorPageAddress(const QString &errorPagePath, const QString &reason)
+{
     QUrl address = QUrl::fromLocalFile(errorPagePath);
-    address.setFragment(errorPageReason(statusCode));
+    address.setFragment(reason);
     return address;
 }
 

@@ -23,8 +23,12 @@ bool redirectsToErrorPage(QWebEngineLoadingInfo::LoadStatus status, bool loadIsE
 // not found, timed out: the platform did not answer).
 QString errorPageReason(int statusCode);
 
+// The reason when the page's renderer ended abnormally twice in a row.
+QString crashedPageReason();
+
 // The error page's own address, carrying the reason in its fragment.
 QUrl errorPageAddress(const QString &errorPagePath, int statusCode);
+QUrl errorPageAddress(const QString &errorPagePath, const QString &reason);
 
 // The error page's text with every {{START_URL}} replaced by the start
 // address, escaped for use inside HTML text and quoted attributes.

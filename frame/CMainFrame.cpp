@@ -96,6 +96,9 @@ bool CMainFrame::createToolBar()
                                     QStringLiteral("刷新"), &CMainFrame::goRefresh);
     m_stop = addNavigationAction(QStringLiteral("process-stop"), QStyle::SP_BrowserStop,
                                  QStringLiteral("停止"), &CMainFrame::goStop);
+    m_stopDelay.setSingleShot(true);
+    m_stopDelay.setInterval(stopDelayMs);
+    connect(&m_stopDelay, &QTimer::timeout, this, [this] { m_stop->setEnabled(true); });
     // Nothing is loaded and there is no history yet.
     setNavigationState(false, false, false);
     return true;
@@ -151,7 +154,12 @@ void CMainFrame::setNavigationState(bool canGoBack, bool canGoForward, bool load
     m_back->setEnabled(canGoBack);
     m_forward->setEnabled(canGoForward);
     m_refresh->setEnabled(true);
-    m_stop->setEnabled(loading);
+    if (!loading) {
+        m_stopDelay.stop();
+        m_stop->setEnabled(false);
+    } else if (!m_stop->isEnabled() && !m_stopDelay.isActive()) {
+        m_stopDelay.start();
+    }
 }
 
 void CMainFrame::showStatusText(const QString &text)

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStyle>
+#include <QTimer>
 
 #include <functional>
 
@@ -22,6 +23,8 @@ class CMainFrame final : public QMainWindow
     Q_OBJECT
 
 public:
+    static constexpr int stopDelayMs = 150;
+
     using ViewFactory = std::function<QWidget *(QWidget *parent)>;
 
     explicit CMainFrame(QWidget *parent = nullptr);
@@ -40,7 +43,10 @@ public:
     QMenu *createPopupMenu() override;
 
 public slots:
-    // Back and Forward follow the history, Stop is only there while loading.
+    // Back and Forward follow the history, Stop is only there while loading,
+    // once a load has lasted stopDelayMs: a click's page that is there
+    // sooner does not flash the button (each repaint of the bar redraws the
+    // window around the page).
     void setNavigationState(bool canGoBack, bool canGoForward, bool loading);
     // Status text from the page (hovered links); the status bar decides what shows.
     void showStatusText(const QString &text);
@@ -82,5 +88,6 @@ private:
     QAction *m_forward = nullptr;
     QAction *m_refresh = nullptr;
     QAction *m_stop = nullptr;
+    QTimer m_stopDelay;
     bool m_loaded = false;
 };

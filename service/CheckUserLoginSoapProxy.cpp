@@ -1,5 +1,6 @@
 #include "service/CheckUserLoginSoapProxy.h"
 
+#include "service/HttpRequestHead.h"
 #include "service/LoginEndpoint.h"
 #include "service/ServicePlatform.h"
 #include "service/XmlEscape.h"
@@ -13,109 +14,28 @@
 
 namespace {
 
-bool startsWith(const char *text, const char *prefix)
+std::string_view orEmpty(const char *text)
 {
-    return text && std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+    return text ? text : "";
 }
 
-// Scheme names compare without regard to (ASCII) case, whatever the locale.
-bool startsWithIgnoringCase(const char *text, std::string_view prefix)
+// The runtime's hook for the head of each request it sends: a tunnel's
+// CONNECT, or the POST itself.
+int sendHead(struct soap *soap, const char *endpoint, const char *host, int port, const char *path,
+             const char *action, ULONG64 count)
 {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (!text)
-        return false;
-    for (const char p : prefix) {
-        const char c = *text++;
-        if (c == '\0' || lower(c) != lower(p))
-            return false;
+    const std::string_view version = soap->http_version ? soap->http_version : "1.1";
+    const ProxyCredentials proxy{orEmpty(soap->proxy_userid), orEmpty(soap->proxy_passwd)};
+    std::string head;
+    if (soap->status == SOAP_CONNECT) {
+        head = connectHead(orEmpty(host), port, version, proxy);
+    } else {
+        head = postHead({.endpoint = orEmpty(endpoint), .host = orEmpty(host), .port = port,
+                         .path = orEmpty(path), .action = orEmpty(action), .contentLength = count,
+                         .httpVersion = version, .viaProxy = soap->proxy_host != nullptr,
+                         .overTls = soap->ssl != nullptr, .proxy = proxy});
     }
-    return true;
-}
-
-// A host as a request target names it: an IPv6 address in brackets; the port
-// unless it is the default one.
-std::string authority(const char *host, int port, int defaultPort = 0)
-{
-    const bool ipv6 = std::strchr(host, ':') && *host != '[';
-    std::string a = ipv6 ? "[" + std::string(host) + "]" : std::string(host);
-    if (port != defaultPort)
-        a += ':' + std::to_string(port);
-    return a;
-}
-
-// The proxy's own header, only for the proxy: never inside a tunnel, where
-// the origin server would read it.
-void appendProxyAuthorization(std::string &h, struct soap *soap)
-{
-    if (!soap->proxy_userid || !*soap->proxy_userid)
-        return;
-    std::string plain = soap->proxy_userid;
-    plain += ':';
-    if (soap->proxy_passwd)
-        plain += soap->proxy_passwd;
-    std::string encoded(4 * ((plain.size() + 2) / 3) + 1, '\0');
-    soap_s2base64(soap, reinterpret_cast<const unsigned char *>(plain.data()), encoded.data(),
-                  static_cast<int>(plain.size()));
-    h += "Proxy-Authorization: Basic ";
-    h += encoded.c_str();
-    h += "\r\n";
-}
-
-// Asks the proxy for a tunnel to the https endpoint's host.
-int tunnelHeaders(struct soap *soap, const char *host, int port)
-{
-    const std::string target = authority(host, port);
-    std::string h = "CONNECT " + target + " HTTP/";
-    h += soap->http_version ? soap->http_version : "1.1";
-    h += "\r\nHost: " + target + "\r\n";
-    appendProxyAuthorization(h, soap);
-    h += "\r\n";
-    return soap_send_raw(soap, h.data(), h.size());
-}
-
-// The request line and headers the service has always received, in this order
-// and with nothing else (no action parameter on the content type). Through a
-// proxy, plain http names the whole address in the request line and adds the
-// proxy's authorization; all else stays the same.
-int postHeaders(struct soap *soap, const char *endpoint, const char *host, int port, const char *path,
-                const char *action, ULONG64 count)
-{
-    if (soap->status == SOAP_CONNECT)
-        return tunnelHeaders(soap, host, port);
-    // Inside a tunnel the request is the origin server's, as without a proxy.
-    const bool viaProxy = soap->proxy_host && !soap->ssl && !startsWithIgnoringCase(endpoint, "https:");
-    std::string h;
-    h.reserve(256);
-    h += "POST ";
-    if (viaProxy) {
-        h += "http://";
-        h += authority(host, port, 80);
-    }
-    h += '/';
-    if (path)
-        h += (*path == '/') ? path + 1 : path;
-    h += " HTTP/";
-    h += soap->http_version ? soap->http_version : "1.1";
-    h += "\r\nHost: ";
-    h += host;
-    if (port != 80) {
-        h += ':';
-        h += std::to_string(port);
-    }
-    h += "\r\nUser-Agent: gSOAP/2.7"
-         "\r\nContent-Type: application/soap+xml; charset=utf-8"
-         "\r\nContent-Length: ";
-    h += std::to_string(count);
-    h += "\r\nConnection: close\r\n";
-    if (viaProxy)
-        appendProxyAuthorization(h, soap);
-    if (action && *action) {
-        h += "SOAPAction: \"";
-        h += action;
-        h += "\"\r\n";
-    }
-    h += "\r\n";
-    return soap_send_raw(soap, h.data(), h.size());
+    return soap_send_raw(soap, head.data(), head.size());
 }
 
 std::string_view localName(const char *qname)
@@ -125,21 +45,13 @@ std::string_view localName(const char *qname)
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
+#if defined(WITH_OPENSSL) || defined(WITH_GNUTLS)
 // TLS is set up on demand, by the first https call: the runtime would
 // otherwise initialise it with the first context of any call, which costs a
 // plain http sign-in a few milliseconds. Must run before any context exists.
 const bool tlsOnDemand = (soap_ssl_noinit(), true);
 
-const char *systemCaFile()
-{
-    static const char *const candidates[] = {
-        "/etc/ssl/certs/ca-certificates.crt", "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem"};
-    for (const char *file : candidates) {
-        if (isReadableFile(file))
-            return file;
-    }
-    return nullptr;
-}
+#endif
 
 } // namespace
 
@@ -178,7 +90,8 @@ void CheckUserLoginSoapProxy::init_modes(soap_mode imode, soap_mode omode)
 
 void CheckUserLoginSoapProxy::applyDefaults()
 {
-    fpost = postHeaders;
+    startNetworking();
+    fpost = sendHead;
     // A peer that closes early must not kill the process with SIGPIPE.
     socket_flags = quietSendFlags();
     connect_timeout = connectTimeLimit;
@@ -322,6 +235,11 @@ int CheckUserLoginSoapProxy::writeEnvelope(const __ns2__CheckUserRegisterCode &w
 
 int CheckUserLoginSoapProxy::prepareTls()
 {
+#if !defined(WITH_OPENSSL) && !defined(WITH_GNUTLS)
+    // A build without a TLS library (Windows, for now) says so instead.
+    return soap_set_sender_error(this, "https is not supported by this build yet",
+                                 "the login service can only be reached through http://", SOAP_SSL_ERROR);
+#else
     static std::once_flag tlsInit;
     std::call_once(tlsInit, [] { soap_ssl_init(); });
     if (ctx)
@@ -330,6 +248,7 @@ int CheckUserLoginSoapProxy::prepareTls()
                                 caFile ? nullptr : "/etc/ssl/certs", nullptr))
         return error = SOAP_SSL_ERROR;
     return SOAP_OK;
+#endif
 }
 
 int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
@@ -383,7 +302,7 @@ int CheckUserLoginSoapProxy::call(_ns1__CheckUserRegisterCode *request,
     if (soap_end_count(this))
         return error;
 
-    if (startsWith(endpoint, "https:") && prepareTls())
+    if (isHttps(endpoint) && prepareTls())
         return error;
 
     if (soap_connect_command(this, SOAP_POST, endpoint, action) || writeEnvelope(wrapper) || soap_end_send(this))

@@ -2,8 +2,8 @@
 
 #include "base/LoginService.h"
 
-// The login service over the generated SOAP client, with the proxy chosen by
-// proxychoice.
+// The login service over the hand-written SOAP proxy (CheckUserLoginSoapProxy),
+// with the way out chosen by proxychoice.
 class SoapLoginService final : public LoginService
 {
 public:

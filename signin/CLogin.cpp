@@ -6,14 +6,15 @@
 #include "signin/DoubleImages.h"
 #include "signin/ImagePreload.h"
 #include "base/GbkText.h"
-#include "signin/LoginParams.h"
+#include "signin/LoginKeys.h"
+#include "signin/LoginLook.h"
+#include "signin/LoginTemplate.h"
 #include "signin/MyOPCStatic.h"
 #include "signin/SignInFile.h"
 #include "signin/SignInRules.h"
 #include "base/Trace.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QKeyEvent>
@@ -27,23 +28,9 @@
 
 namespace {
 
-// The dialog's template, in pixels at 96 DPI.
-constexpr QSize dialogSize(609, 278);
-constexpr QRect loginRect(517, 200, 78, 26);
-constexpr QRect accountRect(57, 201, 135, 24);
-constexpr QRect passwordRect(252, 201, 133, 24);
-constexpr QRect tipRect(27, 250, 342, 21);
-constexpr QRect quitRect(579, 10, 15, 16);
-constexpr QRect forgotRect(375, 244, 66, 23);
-constexpr QRect cannotLoginRect(450, 244, 64, 23);
-constexpr QRect contactRect(522, 244, 64, 23);
-constexpr QRect rememberRect(480, 206, 12, 13);
-constexpr QRect companyRect(152, 42, 94, 20);
-
 constexpr const char *accountPrompt = "请输入帐号信息！";
 constexpr const char *passwordPrompt = "请输入账号密码！";
 constexpr const char *loginHoverPrompt = "点击登录咨询信息中心";
-constexpr const char *initialPrompt = "请输入账号";
 
 constexpr const char *loginNormalImage = ":/kelumo/login_normal.bmp";
 constexpr const char *loginPressedImage = ":/kelumo/login_pressed.bmp";
@@ -63,7 +50,7 @@ CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::bu
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QString::fromUtf8(kelumo::productName));
-    setFixedSize(dialogSize);
+    setFixedSize(loginDialogSize);
     // The dialog itself holds the focus when no control has it, so that Enter
     // and Escape still work, but it is no Tab stop: Tab visits the controls only.
     setFocusPolicy(Qt::NoFocus);
@@ -71,6 +58,9 @@ CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::bu
     font.setPixelSize(12);
     setFont(font);
     buildControls();
+    // A child, so that whoever holds the dialog can find its session.
+    m_session.setParent(this);
+    m_session.setObjectName(QStringLiteral("signInSession"));
     m_session.setSettings(m_settings);
     connect(&m_session, &SignInSession::messageRequested, this, &CLogin::showMessage);
     connect(&m_session, &SignInSession::finished, this, [this] { OnLoginFinished(0, 0); });
@@ -85,69 +75,18 @@ const char *CLogin::defaultPrompt()
 
 void CLogin::buildControls()
 {
-    // Created in the template's tab order.
-    m_btnLogin = new BitmapButton(this);
-    m_btnLogin->setObjectName(QStringLiteral("login"));
-    m_btnLogin->setText(QStringLiteral("登 录"));
-    m_btnLogin->setGeometry(loginRect);
-
-    m_editAccount = new QLineEdit(this);
-    m_editAccount->setObjectName(QStringLiteral("account"));
-    m_editAccount->setGeometry(accountRect);
-
-    m_editPassword = new QLineEdit(this);
-    m_editPassword->setObjectName(QStringLiteral("password"));
-    m_editPassword->setEchoMode(QLineEdit::Password);
-    m_editPassword->setGeometry(passwordRect);
-
-    m_tip = new MyOPCStatic(this);
-    m_tip->setObjectName(QStringLiteral("tip"));
-    m_tip->setGeometry(tipRect);
-    m_tip->setText(QString::fromUtf8(initialPrompt));
-
-    m_btnQuit = new BitmapButton(this);
-    m_btnQuit->setObjectName(QStringLiteral("quit"));
-    m_btnQuit->setText(QStringLiteral("ButtonQuit"));
-    m_btnQuit->setToolTip(QStringLiteral("退出"));
-    m_btnQuit->setGeometry(quitRect);
-
-    auto helpButton = [this](const char *name, const char *text, const QRect &rect) {
-        auto *button = new QPushButton(QString::fromUtf8(text), this);
-        button->setObjectName(QLatin1String(name));
-        button->setGeometry(rect);
-        // Enter on a focused help button opens its page, as Enter does on any
-        // focused push button.
-        button->setAutoDefault(true);
-        button->setCursor(Qt::PointingHandCursor);
-        return button;
-    };
-    m_btnForgot = helpButton("forgotPassword", "忘记密码", forgotRect);
-    m_btnCannotLogin = helpButton("cannotLogin", "无法登陆", cannotLoginRect);
-    m_btnContact = helpButton("contactService", "联系客服", contactRect);
-
-    m_checkRemember = new QCheckBox(this);
-    m_checkRemember->setObjectName(QStringLiteral("remember"));
-    m_checkRemember->setToolTip(QStringLiteral("记住账号和密码"));
-    m_checkRemember->setGeometry(rememberRect);
-
-    // Never shown nor enabled: what it holds (nothing) is sent as the company.
-    m_editCompany = new QLineEdit(this);
-    m_editCompany->setObjectName(QStringLiteral("company"));
-    m_editCompany->setGeometry(companyRect);
-    m_editCompany->setEnabled(false);
-    m_editCompany->hide();
-
-    // Texts drawn on the picture's dark lower panel. Only the dialog's own
-    // buttons: the message boxes it owns would inherit light text on grey.
-    setStyleSheet(QStringLiteral(
-        "CLogin > QPushButton { color: #dde6ee; background: transparent; border: 1px solid rgba(185,211,226,90);"
-        " border-radius: 3px; }"
-        "CLogin > QPushButton:hover { background: rgba(255,255,255,30); }"
-        "CLogin > QPushButton:pressed { background: rgba(255,255,255,60); }"
-        "CLogin > QPushButton:focus { border-color: #b9d3e2; }"
-        "MyOPCStatic { color: #b9d3e2; }"
-        "QLineEdit { border: 1px solid #7f9db9; background: white; color: black; padding: 0 3px; }"
-        "QLineEdit:focus { border-color: #2a8bd0; }"));
+    const LoginControls controls = buildLoginControls(this);
+    m_btnLogin = controls.login;
+    m_editAccount = controls.account;
+    m_editPassword = controls.password;
+    m_tip = controls.tip;
+    m_btnQuit = controls.quit;
+    m_btnForgot = controls.forgot;
+    m_btnCannotLogin = controls.cannotLogin;
+    m_btnContact = controls.contact;
+    m_checkRemember = controls.remember;
+    m_editCompany = controls.company;
+    setStyleSheet(loginStyleSheet());
 
     connect(m_btnLogin, &QAbstractButton::clicked, this, [this] { OnLogin(); });
     connect(m_btnLogin, &BitmapButton::hoverChanged, this,
@@ -169,7 +108,6 @@ void CLogin::PreloadImages(const QString &programFolder)
 
 void CLogin::SetStartUrlBuffer(char *buffer)
 {
-    m_pStartUrl = buffer;
     m_session.setStartUrlBuffer(buffer);
 }
 
@@ -272,28 +210,21 @@ void CLogin::OnLogin()
         m_loginAsked = true;
         return;
     }
-    if (!m_session.tryBegin())
-        return;
-
     const std::string account = gbkOf(m_editAccount->text());
     const std::string password = gbkOf(m_editPassword->text());
-    const std::string company = signin::cutCompany(gbkOf(m_editCompany->text()));
-
-    const signin::CheckResult check = signin::checkCredentials(account, password);
-    if (check != signin::CheckResult::Accepted) {
-        prompt(signin::checkPrompt(check));
-        m_session.abandon();
+    const SignInSession::Outcome outcome = m_session.begin(gbkOf(m_editCompany->text()), account, password);
+    switch (outcome.begun) {
+    case SignInSession::Begun::InFlight:
         return;
-    }
-
-    g_loginParams.account = account;
-    g_loginParams.password = password;
-    g_loginParams.company = company;
-
-    if (!m_session.start(company, account, password)) {
+    case SignInSession::Begun::Refused:
+        prompt(outcome.prompt);
+        return;
+    case SignInSession::Begun::NoThread:
         QMessageBox::warning(this, QString::fromUtf8(signin::messageCaption),
                              QString::fromUtf8(signin::connectFailedMessage));
         return;
+    case SignInSession::Begun::Started:
+        break;
     }
     emit loginStarted();
 
@@ -341,27 +272,9 @@ void CLogin::openHelpPage(const char *path)
 void CLogin::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QPixmap picture =
-        loadLoginPicture(m_szBgPath, devicePixelRatioF(), QByteArrayLiteral(KELUMO_SHIPPED_LOGINBG_SHA256));
-    if (!picture.isNull()) {
-        painter.drawPixmap(rect(), picture);
-    } else {
-        // No picture beside the program: a plain field with the product name.
-        QLinearGradient gradient(0, 0, width(), height());
-        gradient.setColorAt(0, QColor(0x0b, 0x2a, 0x4a));
-        gradient.setColorAt(1, QColor(0x0a, 0x21, 0x36));
-        painter.fillRect(rect(), gradient);
-        QFont title = font();
-        title.setPixelSize(36);
-        title.setBold(true);
-        painter.setFont(title);
-        painter.setPen(Qt::white);
-        painter.drawText(QRect(40, 40, width() - 80, 90), Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::fromUtf8(kelumo::productName));
-    }
-    // A thin edge around the borderless window.
-    painter.setPen(QColor(0, 0, 0, 140));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    paintLoginBackdrop(painter, *this,
+                       loadLoginPicture(m_szBgPath, devicePixelRatioF(),
+                                        QByteArrayLiteral(KELUMO_SHIPPED_LOGINBG_SHA256)));
     if (!m_painted) {
         m_painted = true;
         // Said once the whole first paint is on screen: the controls are
@@ -372,38 +285,33 @@ void CLogin::paintEvent(QPaintEvent *)
 
 void CLogin::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (!event->isAutoRepeat())
-            OnLogin();
-        event->accept();
-        return;
-    case Qt::Key_Escape:
-        done(IDCANCEL);
-        event->accept();
-        return;
-    default:
+    if (!actOnKey(event, false))
         QDialog::keyPressEvent(event);
-    }
 }
 
 void CLogin::keyReleaseEvent(QKeyEvent *event)
 {
-    // Only releases that reach the dialog window itself (no control has the
-    // focus); the in-flight guard keeps a press and its release to one login.
+    if (!actOnKey(event, true))
+        QDialog::keyReleaseEvent(event);
+}
+
+bool CLogin::actOnKey(QKeyEvent *event, bool released)
+{
     const QWidget *focused = focusWidget();
-    if (!event->isAutoRepeat() && (!focused || focused == this)) {
-        if (event->key() == Qt::Key_Escape) {
-            done(IDCANCEL);
-            return;
-        }
-        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-            OnLogin();
-            return;
-        }
+    switch (signin::dialogKeyAction(event->key(), released, event->isAutoRepeat(), !focused || focused == this)) {
+    case signin::KeyAction::PassOn:
+        return false;
+    case signin::KeyAction::Swallow:
+        break;
+    case signin::KeyAction::Login:
+        OnLogin();
+        break;
+    case signin::KeyAction::Cancel:
+        done(IDCANCEL);
+        break;
     }
-    QDialog::keyReleaseEvent(event);
+    event->accept();
+    return true;
 }
 
 bool CLogin::eventFilter(QObject *watched, QEvent *event)

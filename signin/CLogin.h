@@ -16,7 +16,8 @@ class MyOPCStatic;
 // The login dialog: a borderless window over a picture, with the account and
 // password fields, the remember box, the login and quit buttons, three help
 // buttons and a prompt line. Ends with 1 after a successful login, 2 otherwise.
-// The view of the sign-in: its session owns the worker and the run.
+// The view of the sign-in: its session owns the in-flight guard, the worker
+// and the run.
 class CLogin : public QDialog
 {
     Q_OBJECT
@@ -79,11 +80,12 @@ private:
     void prompt(const char *utf8);
     void openHelpPage(const char *path);
     void showMessage(const QString &text);
+    // Enter and Escape on the dialog; false when the key is not the dialog's.
+    bool actOnKey(QKeyEvent *event, bool released);
 
     QLineEdit *m_editCompany = nullptr;
     QLineEdit *m_editAccount = nullptr;
     QLineEdit *m_editPassword = nullptr;
-    char *m_pStartUrl = nullptr;
     MyOPCStatic *m_tip = nullptr;
     BitmapButton *m_btnLogin = nullptr;
     BitmapButton *m_btnQuit = nullptr;

@@ -5,6 +5,8 @@
 // Marks a login as in flight. Taken on the user-interface thread, released by
 // the worker thread, so it cannot be a lock owned by a thread. Not re-entrant:
 // while taken, every tryTake() fails, also on the thread that took it.
+// Owned by the sign-in session, which takes it, hands it to the worker it
+// starts and releases it, all in one place.
 class InFlightGuard final
 {
 public:

@@ -2,7 +2,6 @@
 
 #include "base/GbkText.h"
 #include "base/LoginService.h"
-#include "signin/LoginParams.h"
 #include "signin/SignInHost.h"
 #include "signin/SignInRules.h"
 
@@ -25,19 +24,8 @@ void SignInRun::cancel()
     m_cancelled = true;
 }
 
-namespace {
-
-// Releases the guard however the worker leaves.
-struct GuardRelease
-{
-    ~GuardRelease() { g_loginParams.inFlight.release(); }
-};
-
-} // namespace
-
 void LoginThreadProc(std::shared_ptr<SignInRun> run)
 {
-    GuardRelease release;
     LoginService *service = loginService();
     if (!service) {
         if (!run->isCancelled())

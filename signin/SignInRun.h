@@ -45,5 +45,6 @@ private:
 };
 
 // The sign-in worker: one service call, its answer turned into a start address
-// or a message, then the in-flight guard released. Exit code 0 on every path.
+// or a message. The session that started it frees the in-flight guard when it
+// returns.
 void LoginThreadProc(std::shared_ptr<SignInRun> run);

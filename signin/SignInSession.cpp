@@ -1,8 +1,10 @@
 #include "signin/SignInSession.h"
 
 #include "base/GbkText.h"
+#include "signin/InFlightGuard.h"
 #include "signin/LoginParams.h"
 #include "signin/SessionLink.h"
+#include "signin/SignInRules.h"
 #include "signin/SignInRun.h"
 #include "signin/TsanHandOff.h"
 
@@ -16,7 +18,10 @@ std::atomic<int> s_runningWorkers{0};
 
 } // namespace
 
-SignInSession::SignInSession(QObject *parent) : QObject(parent) {}
+SignInSession::SignInSession(QObject *parent)
+    : QObject(parent), m_inFlight(std::make_shared<InFlightGuard>())
+{
+}
 
 SignInSession::~SignInSession()
 {
@@ -50,19 +55,35 @@ int SignInSession::runningWorkers()
     return s_runningWorkers.load();
 }
 
-bool SignInSession::tryBegin()
+bool SignInSession::loginInFlight() const
 {
-    if (m_run && m_run->hasSucceeded())
-        return false;
-    return g_loginParams.inFlight.tryTake();
+    return m_inFlight->isTaken();
 }
 
-void SignInSession::abandon()
+SignInSession::Outcome SignInSession::begin(const std::string &company, const std::string &account,
+                                            const std::string &password)
 {
-    g_loginParams.inFlight.release();
+    // Once a login has succeeded its completion is on its way: no other starts.
+    if ((m_run && m_run->hasSucceeded()) || !m_inFlight->tryTake())
+        return {Begun::InFlight};
+    const signin::CheckResult check = signin::checkCredentials(account, password);
+    if (check != signin::CheckResult::Accepted) {
+        m_inFlight->release();
+        return {Begun::Refused, signin::checkPrompt(check)};
+    }
+    g_loginParams.account = account;
+    g_loginParams.password = password;
+    g_loginParams.company = signin::cutCompany(company);
+    const bool started = start();
+    g_loginParams.clearTexts();
+    if (!started) {
+        m_inFlight->release();
+        return {Begun::NoThread};
+    }
+    return {Begun::Started};
 }
 
-bool SignInSession::start(std::string company, std::string account, std::string password)
+bool SignInSession::start()
 {
     // The previous worker freed the guard as its very last step, so it is
     // ending, not waiting for anything.
@@ -75,23 +96,25 @@ bool SignInSession::start(std::string company, std::string account, std::string 
         this,
         [this](const std::string &gbkText) { emit messageRequested(QString::fromStdString(gbkToUtf8(gbkText))); },
         [this] { emit finished(); });
-    auto run = std::make_shared<SignInRun>(m_pStartUrl, link, std::move(company), std::move(account),
-                                           std::move(password));
+    // The run's own copies: the worker never reads the shared texts.
+    auto run = std::make_shared<SignInRun>(m_pStartUrl, link, g_loginParams.company, g_loginParams.account,
+                                           g_loginParams.password);
     run->endpoint = m_settings.endpoint;
     run->receiveTimeLimit = m_settings.receiveTimeLimit;
     run->proxy = m_settings.proxy;
 
     ++s_runningWorkers;
     try {
-        m_hThread = std::thread([work = run]() mutable {
+        m_hThread = std::thread([work = run, inFlight = m_inFlight]() mutable {
             LoginThreadProc(std::move(work));
-            // The last thing the worker touches.
+            // The worker's last steps, after its completion was posted: the
+            // guard is free, then the worker is no longer counted.
+            inFlight->release();
             --s_runningWorkers;
         });
     } catch (const std::system_error &) {
         --s_runningWorkers;
         link->detach();
-        g_loginParams.inFlight.release();
         return false;
     }
     m_run = std::move(run);

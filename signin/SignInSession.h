@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+class InFlightGuard;
 class SessionLink;
 class SignInRun;
 
@@ -30,14 +31,25 @@ public:
     // The application's 500-byte start-address buffer; the worker writes it.
     void setStartUrlBuffer(char *buffer);
 
-    // Takes the in-flight guard. Fails while a login is in flight, and once a
-    // login has succeeded (its completion is on its way).
-    bool tryBegin();
-    // The texts were refused: frees the guard again.
-    void abandon();
-    // Starts the worker for these texts (GBK); the guard is its to free. False
-    // when no thread could be made; the guard is free again then.
-    bool start(std::string company, std::string account, std::string password);
+    // What the login command came to.
+    enum class Begun {
+        InFlight,  // a login is in flight, or has succeeded: nothing happened
+        Refused,   // the texts failed the checks; `prompt` says why
+        NoThread,  // no worker could be made; the guard is free again
+        Started,   // the worker runs and the guard is its until it ends
+    };
+    struct Outcome
+    {
+        Begun begun = Begun::InFlight;
+        const char *prompt = ""; // UTF-8, for Refused
+    };
+
+    // The login command for these texts (GBK): takes the in-flight guard,
+    // checks the texts, puts them in g_loginParams, starts the worker on the
+    // run's own copies and clears them there again.
+    Outcome begin(const std::string &company, const std::string &account, const std::string &password);
+    // Whether a login holds the in-flight guard.
+    bool loginInFlight() const;
     // The current run has finished: waits for its worker, which posted the
     // completion as its last word and only frees the guard after it.
     void waitForWorker();
@@ -60,7 +72,11 @@ protected:
     void customEvent(QEvent *event) override;
 
 private:
+    bool start();
+
     SignInSettings m_settings;
+    // Shared with the worker, which may outlive this session after a cancel.
+    std::shared_ptr<InFlightGuard> m_inFlight;
     char *m_pStartUrl = nullptr;
     std::thread m_hThread;
     std::shared_ptr<SignInRun> m_run;

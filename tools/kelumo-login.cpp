@@ -3,19 +3,26 @@
 #include "service/CheckUserLoginSoapProxy.h"
 #include "base/GbkText.h"
 #include "service/LoginEndpoint.h"
-#include "service/ProxyChoice.h"
 
 #include <clocale>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #ifdef _WIN32
+#include "service/PlainProxyChoice.h"
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
 #include <windows.h>
 #else
+#include "service/ProxyChoice.h"
 #include <langinfo.h>
 #endif
 
@@ -36,16 +43,47 @@ int usage()
     return 2;
 }
 
-// Arguments arrive in the locale's encoding (on Windows, the ANSI code page);
-// a plain C locale is taken as UTF-8, which is what terminals send today.
+#ifdef _WIN32
+// The command line as Windows keeps it (UTF-16), in UTF-8: every character
+// the user typed, whatever the ANSI code page.
+std::vector<std::string> utf8Arguments()
+{
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t **wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide)
+        return arguments;
+    for (int i = 0; i < count; ++i) {
+        const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+        if (n > 0)
+            ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), n, nullptr, nullptr);
+        argument.resize(argument.size() - 1);
+        arguments.push_back(std::move(argument));
+    }
+    ::LocalFree(wide);
+    return arguments;
+}
+
+// What a console shows this program's output in: its output code page.
+const char *consoleCodeSet()
+{
+    const unsigned codePage = ::GetConsoleOutputCP();
+    const unsigned page = codePage ? codePage : ::GetOEMCP();
+    if (page == 65001)
+        return "UTF-8";
+    static const std::string name = "CP" + std::to_string(page);
+    return name.c_str();
+}
+#endif
+
+// Arguments arrive in the locale's encoding; a plain C locale is taken as
+// UTF-8, which is what terminals send today. (On Windows they are read as
+// UTF-16 and handed on as UTF-8.)
 const char *localeCodeSet()
 {
 #ifdef _WIN32
-    const unsigned codePage = ::GetACP();
-    if (codePage == 65001)
-        return "UTF-8";
-    static const std::string name = "CP" + std::to_string(codePage);
-    return name.c_str();
+    return "UTF-8";
 #else
     const char *codeset = nl_langinfo(CODESET);
     if (!codeset || !*codeset || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
@@ -61,6 +99,23 @@ int main(int argc, char **argv)
 {
     std::setlocale(LC_ALL, "");
     const char *codeset = localeCodeSet();
+#ifdef _WIN32
+    // Lines end in '\n' as on every other system; the console takes them so.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
+    const char *outputCodeset = consoleCodeSet();
+    const std::vector<std::string> utf8 = utf8Arguments();
+    std::vector<char *> utf8Argv;
+    for (const std::string &argument : utf8)
+        utf8Argv.push_back(const_cast<char *>(argument.c_str()));
+    utf8Argv.push_back(nullptr);
+    if (!utf8.empty()) {
+        argc = static_cast<int>(utf8.size());
+        argv = utf8Argv.data();
+    }
+#else
+    const char *outputCodeset = codeset;
+#endif
 
     std::string endpoint;
     std::string company;
@@ -108,7 +163,11 @@ int main(int argc, char **argv)
     if (!haveEndpoint)
         endpoint = defaultLoginEndpoint();
     proxy.endpoint = endpoint.c_str();
+#ifdef _WIN32
+    const std::optional<ProxySetting> way = direct ? std::nullopt : proxychoice::forAddressPlain(endpoint);
+#else
     const std::optional<ProxySetting> way = direct ? std::nullopt : proxychoice::forAddress(endpoint);
+#endif
     if (way)
         proxy.useProxy(*way);
 
@@ -123,6 +182,6 @@ int main(int argc, char **argv)
         return 1;
     }
     const std::string answer = response.CheckUserRegisterCodeResult ? *response.CheckUserRegisterCodeResult : "";
-    std::cout << convertText(answer, "GBK", codeset) << '\n';
+    std::cout << convertText(answer, "GBK", outputCodeset) << '\n';
     return 0;
 }

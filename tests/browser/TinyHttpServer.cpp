@@ -35,13 +35,14 @@ void TinyHttpServer::answer(QTcpSocket *socket)
     const QByteArray target = head.left(head.indexOf("\r\n")).split(' ').value(1);
     const QByteArray path = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
     m_heads.insert(path, head.left(head.indexOf("\r\n\r\n") + 2));
+    ++m_counts[path];
     const Answer found = m_answers.value(path, {404, "<title>404</title>not here", "Content-Type: text/html\r\n"});
 
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(found.status) + " Canned\r\n" + found.headers;
     if (found.status != 204)
         reply += "Content-Length: " + QByteArray::number(found.body.size()) + "\r\n";
     reply += "Connection: close\r\n\r\n";
-    if (found.status != 204)
+    if (found.status != 204 && !head.startsWith("HEAD "))
         reply += found.body;
     socket->write(reply);
     socket->disconnectFromHost();

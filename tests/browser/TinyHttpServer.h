@@ -23,6 +23,10 @@ public:
     // The head (request line and headers, each ending in \r\n) of the last
     // request for `path`.
     QByteArray lastRequestHead(const QByteArray &path) const { return m_heads.value(path); }
+    // How many requests for `path` came in, of any method.
+    int requestCount(const QByteArray &path) const { return m_counts.value(path); }
+    // Stops listening; answers to connections already taken still go out.
+    void stop() { m_server.close(); }
 
 private:
     struct Answer
@@ -37,4 +41,5 @@ private:
     QTcpServer m_server;
     QHash<QByteArray, Answer> m_answers;
     QHash<QByteArray, QByteArray> m_heads;
+    QHash<QByteArray, int> m_counts;
 };

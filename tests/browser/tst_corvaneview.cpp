@@ -5,6 +5,7 @@
 #include "browser/FindBar.h"
 #include "browser/PageCommands.h"
 #include "browser/PagePrinter.h"
+#include "browser/PageRecovery.h"
 #include "browser/ProxyLoginDlg.h"
 #include "browser/StartAddress.h"
 #include "tests/support/TestProxy.h"
@@ -106,11 +107,13 @@ private slots:
 
     void initialUpdatePlacesFrameAndOpensStartAddress();
     void notFoundShowsErrorPage();
-    void errorPageRetriesTheFailedAddress();
+    void errorPageStandsInForTheFailedPage();
+    void platformComesBackByItself();
+    void noRetryAfterGoingElsewhere();
     void noContentIsNotAnError();
     void popupOpensInItsOwnWindow();
     void downloadIsSavedToTheFolder();
-    void crashedPageIsReloadedOnYes();
+    void deadRendererReloadsThenShowsErrorPage();
     void missingErrorPageEndsTheProgram();
     void pagesAreAskedForInChinese();
     void javaScriptDialogsSpeakAsTheClient();
@@ -126,6 +129,10 @@ private:
     void loadAndWait(const QUrl &url, QWebEngineLoadingInfo::LoadStatus status);
     bool waitForLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const;
     bool waitForErrorPage(qsizetype since) const;
+    // Opens /ok, then an address on a port nothing listens on, and waits for
+    // the error page; returns that address.
+    QUrl failUnreachable();
+    QString errorPageText(const char *id) const;
     bool sawLoad(qsizetype since, QWebEngineLoadingInfo::LoadStatus status, const QUrl &url) const;
 
     TinyHttpServer m_server;
@@ -283,32 +290,126 @@ void TestCorvaneView::notFoundShowsErrorPage()
     QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#http-404"));
     QCOMPARE(evaluate(m_view->page(), "document.getElementById('title').textContent").toString(),
              QStringLiteral("页面不存在（404）"));
+    // Not tried again by itself, and it does not say so.
+    QVERIFY(!m_view->recovery()->retryPending());
+    QCOMPARE(errorPageText("retrying"), QString());
 }
 
-void TestCorvaneView::errorPageRetriesTheFailedAddress()
+QString TestCorvaneView::errorPageText(const char *id) const
 {
-    // The platform is down: nothing listens on its port.
+    // Empty while hidden.
+    return evaluate(m_view->page(), QStringLiteral("var e = document.getElementById('%1'); e.hidden ? '' : e.textContent")
+                                        .arg(QLatin1String(id))).toString();
+}
+
+QUrl TestCorvaneView::failUnreachable()
+{
     const quint16 port = freePort();
-    QVERIFY(port);
     const QUrl platform(QStringLiteral("http://127.0.0.1:%1/home").arg(port));
     loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
-    qsizetype since = m_loads.size();
+    const qsizetype since = m_loads.size();
     m_view->load(platform);
+    if (!waitForErrorPage(since))
+        return {};
+    return platform;
+}
+
+void TestCorvaneView::errorPageStandsInForTheFailedPage()
+{
+    const QByteArray missing = "/gone";
+    loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    qsizetype since = m_loads.size();
+    m_view->load(m_server.url(missing));
     QVERIFY(waitForErrorPage(since));
-    QVERIFY(sawLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, platform));
+    QCOMPARE(m_server.requestCount(missing), 1);
+    QCOMPARE(m_lastState, (QList<bool>{true, false, false}));
+
+    // F5, the refresh command and the page's "重新加载" each ask for it again.
+    since = m_loads.size();
+    PageCommands::attach(m_view)->run(PageCommands::Command::Reload);
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, m_server.url(missing)));
+    QVERIFY(waitForErrorPage(since));
+    QCOMPARE(m_server.requestCount(missing), 2);
+    since = m_loads.size();
+    m_view->OnGoRefresh();
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, m_server.url(missing)));
+    QVERIFY(waitForErrorPage(since));
+    QCOMPARE(m_server.requestCount(missing), 3);
+    since = m_loads.size();
+    evaluate(m_view->page(), "document.getElementById('reload').click(); true");
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, m_server.url(missing)));
+    QVERIFY(waitForErrorPage(since));
+    QCOMPARE(m_server.requestCount(missing), 4);
+    QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#http-404"));
+
+    // Back leads to the page before it, without asking for it once more.
+    since = m_loads.size();
+    m_view->OnGoBack();
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+    QCOMPARE(m_view->title(), QStringLiteral("ok"));
+    QCOMPARE(m_server.requestCount(missing), 4);
+    QVERIFY(waitUntil([&] { return m_lastState.value(1) && !m_lastState.value(2); })); // forward, not loading
+    // Forward comes back to it.
+    since = m_loads.size();
+    m_view->OnGoForward();
+    QVERIFY(waitForErrorPage(since));
+    QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#http-404"));
+    since = m_loads.size();
+    m_view->OnGoBack();
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+}
+
+void TestCorvaneView::platformComesBackByItself()
+{
+    // The platform is down: nothing listens on its port.
+    const QUrl platform = failUnreachable();
+    QVERIFY(!platform.isEmpty());
     QCOMPARE(m_view->url().adjusted(QUrl::RemoveFragment), QUrl::fromLocalFile(m_view->errorPage()));
     QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#unreachable"));
-    QCOMPARE(evaluate(m_view->page(), "document.getElementById('title').textContent").toString(),
-             QStringLiteral("无法连接到Kelumo大数据平台"));
+    QCOMPARE(errorPageText("title"), QStringLiteral("无法连接到Kelumo大数据平台"));
+    QCOMPARE(errorPageText("retrying"), QStringLiteral("客户端会自动重试，平台恢复后页面将自动打开。"));
+    QVERIFY(m_view->recovery()->retryPending());
+    QCOMPARE(m_view->recovery()->failedAddress(), platform);
 
-    // It is back: "重新加载" on the error page opens what failed.
+    // It comes back: the page shows with no one doing anything.
     TinyHttpServer recovered;
     recovered.setAnswer("/home", 200, "<title>back</title>");
-    QVERIFY(recovered.start(port));
-    since = m_loads.size();
-    evaluate(m_view->page(), "document.getElementById('reload').click()");
-    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, platform));
+    QVERIFY(recovered.start(static_cast<quint16>(platform.port())));
+    const qsizetype since = m_loads.size();
+    QVERIFY(waitUntil([&] { return sawLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, platform); }, 30000));
     QCOMPARE(m_view->title(), QStringLiteral("back"));
+    // The probe asked first, the page once.
+    QVERIFY2(recovered.lastRequestHead("/home").startsWith("GET "), recovered.lastRequestHead("/home").constData());
+    QCOMPARE(recovered.requestCount("/home"), 2);
+    QVERIFY(!m_view->recovery()->retryPending());
+    QVERIFY(m_view->recovery()->failedAddress().isEmpty());
+
+    // In history the failed try is gone: Back is the page before it.
+    QVERIFY(waitUntil([&] { return m_lastState == QList<bool>{true, false, false}; }));
+    const qsizetype back = m_loads.size();
+    m_view->OnGoBack();
+    QVERIFY(waitForLoad(back, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+    const qsizetype forward = m_loads.size();
+    m_view->OnGoForward();
+    QVERIFY(waitForLoad(forward, QWebEngineLoadingInfo::LoadSucceededStatus, platform));
+}
+
+void TestCorvaneView::noRetryAfterGoingElsewhere()
+{
+    const QUrl platform = failUnreachable();
+    QVERIFY(!platform.isEmpty());
+    QVERIFY(m_view->recovery()->retryPending());
+    loadAndWait(m_server.url("/second"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    QVERIFY(!m_view->recovery()->retryPending());
+    QVERIFY(m_view->recovery()->failedAddress().isEmpty());
+
+    // Back up, the platform hears nothing more of the address, well past the
+    // first try's time.
+    TinyHttpServer recovered;
+    QVERIFY(recovered.start(static_cast<quint16>(platform.port())));
+    waitUntil([] { return false; }, 3000);
+    QCOMPARE(recovered.requestCount("/home"), 0);
+    QCOMPARE(m_view->url(), m_server.url("/second"));
 }
 
 void TestCorvaneView::noContentIsNotAnError()
@@ -371,24 +472,50 @@ void TestCorvaneView::downloadIsSavedToTheFolder()
     QVERIFY(told);
 }
 
-void TestCorvaneView::crashedPageIsReloadedOnYes()
+void TestCorvaneView::deadRendererReloadsThenShowsErrorPage()
 {
     loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
-    const qint64 pid = m_view->page()->renderProcessPid();
+    qint64 pid = m_view->page()->renderProcessPid();
     QVERIFY(pid > 0);
-    const qsizetype since = m_loads.size();
+    qsizetype since = m_loads.size();
     QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
 
-    QVERIFY(waitUntil([&] { return messageBoxOf(m_view); }));
-    QMessageBox *box = messageBoxOf(m_view);
-    QCOMPARE(box->windowTitle(), QStringLiteral("Kelumo大数据"));
-    QCOMPARE(box->text(), QStringLiteral("页面已停止响应，是否重新加载？"));
-    QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
-    box->button(QMessageBox::Yes)->click();
-
-    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+    // Back by itself, and no box.
+    QVERIFY(waitUntil([&] { return sawLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")); },
+                      10000));
     QCOMPARE(m_view->title(), QStringLiteral("ok"));
-    QVERIFY(waitUntil([&] { return !messageBoxOf(m_view); }));
+    QVERIFY(!messageBoxOf(m_view));
+
+    // Dead again soon after: the error page says so, and its reload brings
+    // the page back.
+    QVERIFY(waitUntil([&] { return m_view->page()->renderProcessPid() > 0 && m_view->page()->renderProcessPid() != pid; }));
+    pid = m_view->page()->renderProcessPid();
+    since = m_loads.size();
+    QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    QVERIFY(waitForErrorPage(since));
+    QVERIFY(!messageBoxOf(m_view));
+    QCOMPARE(evaluate(m_view->page(), "location.hash").toString(), QStringLiteral("#crashed"));
+    QCOMPARE(errorPageText("title"), QStringLiteral("页面意外终止"));
+    QCOMPARE(errorPageText("retrying"), QString());
+    QVERIFY(!m_view->recovery()->retryPending());
+    since = m_loads.size();
+    evaluate(m_view->page(), "document.getElementById('reload').click(); true");
+    QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/ok")));
+
+    // A pop-up window's page comes back the same way.
+    evaluate(m_view->page(), "window.open('/popup', '_blank'); true");
+    QVERIFY(waitUntil([&] { return m_frame->findChildren<BrowserWindow *>().size() == 1; }));
+    QPointer<BrowserWindow> popup = m_frame->findChildren<BrowserWindow *>().constFirst();
+    CCorvaneView *popupView = popup->view();
+    int popupLoads = 0;
+    connect(popupView, &QWebEngineView::loadFinished, this, [&popupLoads](bool ok) { popupLoads += ok; });
+    QVERIFY(waitUntil([&] { return popupLoads == 1 && popupView->page()->renderProcessPid() > 0; }));
+    QCOMPARE(::kill(static_cast<pid_t>(popupView->page()->renderProcessPid()), SIGKILL), 0);
+    QVERIFY(waitUntil([&] { return popupLoads == 2; }, 10000));
+    QCOMPARE(popupView->title(), QStringLiteral("popup"));
+    QVERIFY(!messageBoxOf(popup));
+    evaluate(popupView->page(), "window.close(); true");
+    QVERIFY(waitUntil([&] { return popup.isNull(); }));
 }
 
 void TestCorvaneView::missingErrorPageEndsTheProgram()
@@ -488,6 +615,8 @@ void TestCorvaneView::printPreviewFillsIn()
     loadAndWait(m_server.url("/rows"), QWebEngineLoadingInfo::LoadSucceededStatus);
     PagePrinter *printer = PageCommands::attach(m_view)->printer();
     QSignalSpy filled(printer, &PagePrinter::previewFilled);
+    const qint64 pid = m_view->page()->renderProcessPid();
+    QVERIFY(pid > 0);
     int previewPages = -1;
     bool sawPreparing = false;
     // The preview runs its own loop: the checks run from inside it.
@@ -499,7 +628,7 @@ void TestCorvaneView::printPreviewFillsIn()
         // On screen before the engine is done, saying so on its one page.
         sawPreparing = dialog->isVisible() && printer->previewPageCount() == 0 && widget->pageCount() == 1;
         if (rendererDies)
-            ::kill(static_cast<pid_t>(m_view->page()->renderProcessPid()), SIGKILL);
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
         // A second request while preparing is ignored.
         printer->printWithPreview();
         QCOMPARE(printer->preview(), dialog);
@@ -515,10 +644,8 @@ void TestCorvaneView::printPreviewFillsIn()
     if (rendererDies) {
         QCOMPARE(pages, 0);
         QCOMPARE(previewPages, 1); // "无法打印此页面。"
-        QVERIFY(waitUntil([&] { return messageBoxOf(m_view); }));
-        const qsizetype since = m_loads.size();
-        messageBoxOf(m_view)->button(QMessageBox::Yes)->click();
-        QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadSucceededStatus, m_server.url("/rows")));
+        // The view brings a renderer back by itself.
+        QVERIFY(waitUntil([&] { return m_view->page()->renderProcessPid() > 0 && m_view->page()->renderProcessPid() != pid; }));
     } else {
         QVERIFY2(pages > 3, qPrintable(QString::number(pages)));
         QCOMPARE(previewPages, pages);

@@ -1,4 +1,5 @@
 #include "browser/ErrorPagePolicy.h"
+#include "browser/RecoveryPolicy.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,6 +16,15 @@ private slots:
     void deepProgramFolder();
     void redirects_data();
     void redirects();
+    void reasons_data();
+    void reasons();
+    void retryDelays();
+    void probeWay_data();
+    void probeWay();
+    void historyAroundErrorPage_data();
+    void historyAroundErrorPage();
+    void rendererEnd_data();
+    void rendererEnd();
     void startAddressIsEscaped();
     void shippedPageOffersTheWayBack();
 };
@@ -92,6 +102,136 @@ void TestErrorPagePolicy::redirects()
     QCOMPARE(redirectsToErrorPage(status, loadIsErrorPage), expected);
 }
 
+void TestErrorPagePolicy::reasons_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<bool>("retries");
+    QTest::addColumn<bool>("probeLoads"); // a probe answered with this code
+
+    const QString web = QStringLiteral("http://www.kelumo.com/page");
+    // The page says it tries again exactly for "unreachable" and 502-504.
+    QTest::newRow("refused") << web << -102 << "unreachable" << true << false;
+    QTest::newRow("reset") << web << -101 << "unreachable" << true << false;
+    QTest::newRow("address unreachable") << web << -109 << "unreachable" << true << false;
+    QTest::newRow("name not resolved") << web << -105 << "unreachable" << true << false;
+    QTest::newRow("connection timed out") << web << -118 << "unreachable" << true << false;
+    QTest::newRow("proxy down") << web << -130 << "unreachable" << true << false;
+    QTest::newRow("https, empty answer") << "https://www.kelumo.com/" << -324 << "unreachable" << true << false;
+    QTest::newRow("bad gateway") << web << 502 << "http-502" << true << false;
+    QTest::newRow("unavailable") << web << 503 << "http-503" << true << false;
+    QTest::newRow("gateway timeout") << web << 504 << "http-504" << true << false;
+    QTest::newRow("not found") << web << 404 << "http-404" << false << true;
+    QTest::newRow("forbidden") << web << 403 << "http-403" << false << true;
+    QTest::newRow("server error") << web << 500 << "http-500" << false << true;
+    QTest::newRow("proxy wants a login") << web << 407 << "http-407" << false << true;
+    QTest::newRow("probe ok") << web << 200 << "http-200" << false << true;
+    QTest::newRow("probe redirected") << web << 302 << "http-302" << false << true;
+    QTest::newRow("no answer") << web << 0 << "unreachable" << false << false;
+    // Nothing to probe there.
+    QTest::newRow("missing file") << "file:///opt/kelumo/x.html" << -6 << "unreachable" << false << false;
+}
+
+void TestErrorPagePolicy::reasons()
+{
+    QFETCH(QString, address);
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    QFETCH(bool, retries);
+    QFETCH(bool, probeLoads);
+    QCOMPARE(errorPageReason(code), reason);
+    QCOMPARE(recovery::retriesByItself(QUrl(address), code), retries);
+    QCOMPARE(recovery::probeAnswerLoads(code), probeLoads);
+}
+
+void TestErrorPagePolicy::retryDelays()
+{
+    QList<int> delays;
+    for (int attempt = 0; attempt < 8; ++attempt)
+        delays << recovery::retryDelayMs(attempt);
+    QCOMPARE(delays, (QList<int>{2000, 4000, 8000, 16000, 30000, 30000, 30000, 30000}));
+    QCOMPARE(recovery::retryDelayMs(1 << 30), 30000);
+}
+
+void TestErrorPagePolicy::probeWay_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("direct");
+    QTest::newRow("loopback") << "127.0.0.1" << true;
+    QTest::newRow("loopback v6") << "::1" << true;
+    QTest::newRow("link-local") << "169.254.1.2" << true;
+    QTest::newRow("localhost") << "LocalHost" << true;
+    QTest::newRow("simple name") << "portal" << true;
+    QTest::newRow("name") << "www.kelumo.com" << false;
+    QTest::newRow("address") << "10.1.2.3" << false;
+}
+
+void TestErrorPagePolicy::probeWay()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, direct);
+    QCOMPARE(recovery::probeGoesDirect(host), direct);
+}
+
+void TestErrorPagePolicy::historyAroundErrorPage_data()
+{
+    // The engine's entries as letters: a page, its address in lower case;
+    // "!" the error page. Then where the user is, and where Back and Forward
+    // lead (-1: nowhere).
+    QTest::addColumn<QString>("entries");
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("back");
+    QTest::addColumn<int>("forward");
+
+    QTest::newRow("plain pages") << "abc" << 1 << 0 << 2;
+    QTest::newRow("on the error page") << "ab!" << 2 << 0 << -1;
+    QTest::newRow("back before it: forward returns to it") << "ab!" << 0 << -1 << 1;
+    QTest::newRow("first page failed") << "a!" << 1 << -1 << -1;
+    QTest::newRow("failed page came back from the cache") << "ab!" << 1 << 0 << -1;
+    QTest::newRow("tried again and loaded") << "ab!b" << 3 << 0 << -1;
+    QTest::newRow("tried again: forward skips the old try") << "ab!b" << 0 << -1 << 3;
+    QTest::newRow("tried again and failed again") << "ab!b!" << 4 << 0 << -1;
+    QTest::newRow("left the error page for another page") << "ab!c" << 3 << 1 << -1;
+    QTest::newRow("in the middle") << "ab!cd" << 3 << 1 << 4;
+}
+
+void TestErrorPagePolicy::historyAroundErrorPage()
+{
+    QFETCH(QString, entries);
+    QFETCH(int, current);
+    QFETCH(int, back);
+    QFETCH(int, forward);
+    QList<recovery::HistoryEntry> list;
+    for (const QChar c : entries)
+        list.append(c == '!' ? recovery::HistoryEntry{QUrl("data:text/html,error"), true}
+                             : recovery::HistoryEntry{QUrl(QStringLiteral("http://h/") + c), false});
+    QCOMPARE(recovery::backTarget(list, current), back);
+    QCOMPARE(recovery::forwardTarget(list, current), forward);
+}
+
+void TestErrorPagePolicy::rendererEnd_data()
+{
+    using End = recovery::RendererEnd;
+    QTest::addColumn<bool>("abnormal");
+    QTest::addColumn<qint64>("sinceReload"); // -1: not reloaded after a death yet
+    QTest::addColumn<End>("expected");
+    QTest::newRow("window closed") << false << qint64(-1) << End::Nothing;
+    QTest::newRow("closed after a reload") << false << qint64(10) << End::Nothing;
+    QTest::newRow("first death") << true << qint64(-1) << End::Reload;
+    QTest::newRow("again at once") << true << qint64(0) << End::ErrorPage;
+    QTest::newRow("again within the minute") << true << qint64(59999) << End::ErrorPage;
+    QTest::newRow("again after the minute") << true << qint64(60000) << End::Reload;
+}
+
+void TestErrorPagePolicy::rendererEnd()
+{
+    QFETCH(bool, abnormal);
+    QFETCH(qint64, sinceReload);
+    QFETCH(recovery::RendererEnd, expected);
+    QCOMPARE(recovery::afterRendererEnd(abnormal, sinceReload), expected);
+}
+
 void TestErrorPagePolicy::startAddressIsEscaped()
 {
     const QString page = QStringLiteral("<a href=\"{{START_URL}}\">返回首页</a> <a href='{{START_URL}}'>");
@@ -109,6 +249,9 @@ void TestErrorPagePolicy::shippedPageOffersTheWayBack()
     QVERIFY(page.contains(QStringLiteral("<title>Kelumo大数据</title>")));
     QVERIFY(page.contains(QStringLiteral("href=\"{{START_URL}}\">返回首页</a>")));
     QVERIFY(page.contains(QStringLiteral("重新加载")));
+    // It says when it tries again by itself, and names a dead page.
+    QVERIFY(page.contains(QStringLiteral("客户端会自动重试，平台恢复后页面将自动打开。")));
+    QVERIFY(page.contains(QStringLiteral("页面意外终止")));
     // Shown exactly when the network is down: nothing may come from outside.
     static const QRegularExpression outside(QStringLiteral("(src|href)\\s*=\\s*[\"']?(https?:|//)|@import|url\\("));
     QVERIFY2(!page.contains(outside), qPrintable(outside.match(page).captured()));

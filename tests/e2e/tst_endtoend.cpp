@@ -14,8 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QStandardPaths>
+#include <QTcpServer>
 
 #include <algorithm>
+#include <csignal>
 #include <memory>
 #include <utility>
 
@@ -46,6 +48,46 @@ QMap<QString, QByteArray> contents(const QStringList &folders)
         }
     }
     return files;
+}
+
+// The client's page renderers: the engine forks them from its zygote (the
+// one that is not for utilities), whose command line they keep.
+QList<qint64> renderersOf(qint64 root)
+{
+    QMap<qint64, qint64> parents;
+    QMap<qint64, QByteArray> commands;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat("/proc/" + entry + "/stat");
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        if (!stat.open(QIODevice::ReadOnly) || !cmdline.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces, not ')'.
+        const QByteArray line = stat.readAll();
+        parents[pid] = line.mid(line.lastIndexOf(')') + 2).split(' ').value(1).toLongLong();
+        commands[pid] = cmdline.readAll();
+    }
+    const auto rendererZygote = [&](qint64 pid) {
+        const QByteArray &command = commands[pid];
+        return command.contains("--type=zygote") && !command.contains("--no-zygote-sandbox");
+    };
+    QList<qint64> mine;
+    for (auto it = commands.cbegin(); it != commands.cend(); ++it) {
+        const qint64 pid = it.key();
+        const bool renderer = it.value().contains("--type=renderer")
+                              || (rendererZygote(pid) && rendererZygote(parents.value(pid)));
+        if (!renderer)
+            continue;
+        for (qint64 up = parents.value(pid); up > 1; up = parents.value(up))
+            if (up == root) {
+                mine << pid;
+                break;
+            }
+    }
+    return mine;
 }
 
 // A running kelumo and what it reported.
@@ -138,6 +180,8 @@ private slots:
     void missingModuleSaysSo_data();
     void missingModuleSaysSo();
     void signsInThroughTheProxy();
+    void platformComesBackByItself();
+    void errorPageAndDeadRenderer();
     void printPreviewSavesItsPages();
 
 private:
@@ -551,6 +595,145 @@ void TestEndToEnd::signsInThroughTheProxy()
     QVERIFY(sawRequest("GET http://portal.kelumo.test/start?user=proxied&ver=430 HTTP/1.1\r\n"));
     platform.terminate();
     platform.waitForFinished(5000);
+}
+
+void TestEndToEnd::platformComesBackByItself()
+{
+    // A platform of its own on a port of its own, stopped and started again.
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port);
+    accounts.write(QStringLiteral("away | demo123 | %1/start?user=away&ver=100\n").arg(base).toUtf8());
+    accounts.close();
+    QString platformLog;
+    const auto startPlatform = [&](QProcess &platform) {
+        platform.setProcessChannelMode(QProcess::SeparateChannels);
+        QObject::connect(&platform, &QProcess::readyReadStandardError, &platform,
+                         [&] { platformLog += QString::fromUtf8(platform.readAllStandardError()); });
+        platform.start(KELUMO_STANDIN_EXE, {"--port", QString::number(port), "--accounts", accounts.fileName()});
+        return platform.waitForReadyRead(10000) && platform.readLine().startsWith("listening on ");
+    };
+    auto platform = std::make_unique<QProcess>();
+    QVERIFY(startPlatform(*platform));
+
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", base + "/Services/CheckUserLogin.asmx");
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("away"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    xdotool({"key", "Return"});
+    QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+    QVERIFY(client.waitFor("main window painted"));
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+
+    // The platform goes away at once (a polite stop waits for the engine's
+    // idle connections); the first link of the page then fails.
+    platform->kill();
+    QVERIFY(platform->waitForFinished(5000));
+    platform.reset();
+    const QString failed = "navigation failed " + base + "/second -102";
+    bool errorPage = false;
+    for (int attempt = 0; attempt < 3 && !errorPage; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+        xdotool({"key", "Tab", "Return"});
+        errorPage = client.waitFor("error page", {}, 1, 10000);
+    }
+    QVERIFY2(errorPage, qPrintable(client.log()));
+    QVERIFY2(client.log().contains(failed), qPrintable(client.log()));
+
+    // Back again: the wanted page comes with no one touching anything.
+    const int errorPages = client.count("error page");
+    platform = std::make_unique<QProcess>();
+    QVERIFY(startPlatform(*platform));
+    QVERIFY2(QTest::qWaitFor([&] { return platformLog.contains(" GET /second 200"); }, 30000), qPrintable(platformLog));
+    QVERIFY(platformLog.contains(" HEAD /second ")); // asked before the page was loaded
+    QTest::qWait(500);
+    QCOMPARE(client.count("error page"), errorPages);
+
+    // Away again, and F5 fails: with a try pending, closing the window ends
+    // the program at once.
+    platform->kill();
+    QVERIFY(platform->waitForFinished(5000));
+    xdotool({"windowactivate", "--sync", main});
+    xdotool({"key", "F5"});
+    QVERIFY(client.waitFor("error page", {}, errorPages + 1, 10000));
+    xdotool({"key", "alt+F4"}); // openbox closes the active window
+    QVERIFY(client.process().waitForFinished(5000));
+    QCOMPARE(client.process().exitCode(), 0);
+}
+
+void TestEndToEnd::errorPageAndDeadRenderer()
+{
+    QFile saved(m_programFolder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    saved.write("demo\r\ndemo123");
+    saved.close();
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("main window painted", {}, 1, 60000));
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+
+    // The missing page, the second link of the header's right side.
+    const QString missing = QStringLiteral(" GET /no-such-page ");
+    const int asked = standinLog().count(missing); // by the tests before
+    bool errorPage = false;
+    for (int attempt = 0; attempt < 3 && !errorPage; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"mousemove", "--window", main, "1300", "80", "click", "1"});
+        xdotool({"key", "Tab", "Tab", "Return"});
+        errorPage = client.waitFor("error page", {}, 1, 10000);
+    }
+    QVERIFY(errorPage);
+    QTRY_COMPARE(standinLog().count(missing), asked + 1);
+
+    // F5 asks for it again, and shows the error page again.
+    xdotool({"key", "F5"});
+    QVERIFY(client.waitFor("error page", {}, 2, 10000));
+    QCOMPARE(standinLog().count(missing), asked + 2);
+
+    // Back, the toolbar's first button: the start page, without the missing
+    // page being asked for once more.
+    const int loaded = client.count("page loaded");
+    xdotool({"mousemove", "--window", main, "18", "16", "click", "1"});
+    QVERIFY(client.waitFor("page loaded", {}, loaded + 1, 10000));
+    QTest::qWait(300);
+    QCOMPARE(standinLog().count(missing), asked + 2);
+    QCOMPARE(client.count("error page"), 2);
+
+    // Its renderer killed, the page comes back by itself, with no box.
+    const QList<qint64> renderers = renderersOf(client.process().processId());
+    QVERIFY(!renderers.isEmpty());
+    const int before = client.count("page loaded");
+    for (const qint64 pid : renderers)
+        QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    QVERIFY2(client.waitFor("page loaded", {}, before + 1, 10000), qPrintable(client.log()));
+    QCOMPARE(client.visibleWindows().size(), 1);
+    QCOMPARE(client.count("renderer ended again"), 0);
+
+    // Killed again within the minute: the error page.
+    QList<qint64> again;
+    QVERIFY(QTest::qWaitFor([&] { return !(again = renderersOf(client.process().processId())).isEmpty(); }));
+    for (const qint64 pid : again)
+        QCOMPARE(::kill(static_cast<pid_t>(pid), SIGKILL), 0);
+    QVERIFY2(client.waitFor("renderer ended again", {}, 1, 10000), qPrintable(client.log()));
+    QVERIFY(client.waitFor("error page", {}, 3, 10000));
+    QCOMPARE(client.visibleWindows().size(), 1);
 }
 
 void TestEndToEnd::printPreviewSavesItsPages()

@@ -2,7 +2,7 @@
 
 #include "tests/support/BoxCloser.h"
 
-#include "signin/LoginParams.h"
+#include "signin/SignInSession.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -3,7 +3,7 @@
 
 #include "signin/CLogin.h"
 #include "tests/hardening/HardeningSupport.h"
-#include "signin/LoginParams.h"
+#include "signin/SignInSession.h"
 #include "tests/support/LoopbackPeer.h"
 #include "signin/SignInFile.h"
 
@@ -92,7 +92,7 @@ void TestDamagedSignIn::initTestCase()
 
 void TestDamagedSignIn::cleanup()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(SignInSession::runningWorkers(), 0, 10000);
 }
 
 void TestDamagedSignIn::damaged_data()

@@ -9,7 +9,7 @@
 #include "base/GbkText.h"
 #include "tests/hardening/HardeningSupport.h"
 #include "tests/hardening/HostilePeer.h"
-#include "signin/LoginParams.h"
+#include "signin/SignInSession.h"
 #include "tests/support/LoopbackPeer.h"
 #include "signin/SignInHost.h"
 #include "signin/SignInRules.h"
@@ -271,7 +271,7 @@ void TestHostilePeers::initTestCase()
 
 void TestHostilePeers::cleanup()
 {
-    QTRY_VERIFY_WITH_TIMEOUT(!g_loginParams.inFlight.isTaken(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(SignInSession::runningWorkers(), 0, 10000);
     // No row may make the client go anywhere else.
     QCOMPARE(m_witness->connectionCount(), 0);
 }
@@ -633,7 +633,7 @@ void TestHostilePeers::throughTheDialog()
         QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 20000);
         QCOMPARE(closer.title, QString::fromUtf8(signin::messageCaption));
         QCOMPARE(closer.text, outcome);
-        QTRY_VERIFY(!g_loginParams.inFlight.isTaken());
+        QTRY_VERIFY(!loginInFlight(dialog.get()));
         QVERIFY(dialog->isVisible());
         QCOMPARE(finished.size(), 0);
     }

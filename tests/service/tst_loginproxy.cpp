@@ -1,4 +1,5 @@
 #include "service/CheckUserLoginSoapProxy.h"
+#include "service/HttpRequestHead.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/TestProxy.h"
 
@@ -184,6 +185,10 @@ class TestLoginProxy final : public QObject
 private slots:
     void requestBytes_data();
     void requestBytes();
+    void requestHead_data();
+    void requestHead();
+    void tunnelHead_data();
+    void tunnelHead();
     void nullFieldIsLeftOut();
     void answers_data();
     void answers();
@@ -247,6 +252,80 @@ void TestLoginProxy::requestBytes()
     const auto requests = peer.requests();
     QCOMPARE(requests.size(), std::size_t(1));
     QCOMPARE(requests.front(), expectedRequest(peer.port(), children));
+}
+
+void TestLoginProxy::requestHead_data()
+{
+    QTest::addColumn<std::string>("endpoint");
+    QTest::addColumn<std::string>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<std::string>("path");
+    QTest::addColumn<std::string>("action");
+    QTest::addColumn<bool>("viaProxy");
+    QTest::addColumn<bool>("overTls");
+    QTest::addColumn<std::string>("head");
+
+    const std::string action = CheckUserLoginSoapProxy::action;
+    const std::string tail = "User-Agent: gSOAP/2.7\r\n"
+                             "Content-Type: application/soap+xml; charset=utf-8\r\n"
+                             "Content-Length: 42\r\n"
+                             "Connection: close\r\n";
+    const std::string actionLine = "SOAPAction: \"" + action + "\"\r\n\r\n";
+    const std::string credentials = "Proxy-Authorization: Basic dTpwdw==\r\n";
+
+    QTest::newRow("default port left out") << "http://www.kelumo.com/Services/CheckUserLogin.asmx"s
+        << "www.kelumo.com"s << 80 << "/Services/CheckUserLogin.asmx"s << action << false << false
+        << "POST /Services/CheckUserLogin.asmx HTTP/1.1\r\nHost: www.kelumo.com\r\n" + tail + actionLine;
+    QTest::newRow("other port, path without slash, no action") << "http://h:8080/x.asmx"s << "h"s << 8080
+        << "x.asmx"s << ""s << false << false << "POST /x.asmx HTTP/1.1\r\nHost: h:8080\r\n" + tail + "\r\n";
+    QTest::newRow("IPv6 host in brackets") << "http://[::1]:8080/a"s << "::1"s << 8080 << "/a"s << action << false
+        << false << "POST /a HTTP/1.1\r\nHost: [::1]:8080\r\n" + tail + actionLine;
+    QTest::newRow("proxy: whole address, its credentials") << "http://[::1]:8080/a"s << "::1"s << 8080 << "/a"s
+        << action << true << false
+        << "POST http://[::1]:8080/a HTTP/1.1\r\nHost: [::1]:8080\r\n" + tail + credentials + actionLine;
+    QTest::newRow("proxy, https inside the tunnel") << "https://h/a"s << "h"s << 443 << "/a"s << action << true
+        << true << "POST /a HTTP/1.1\r\nHost: h:443\r\n" + tail + actionLine;
+    QTest::newRow("proxy, HTTPS in capitals as https") << "HTTPS://h/a"s << "h"s << 443 << "/a"s << action << true
+        << false << "POST /a HTTP/1.1\r\nHost: h:443\r\n" + tail + actionLine;
+}
+
+void TestLoginProxy::requestHead()
+{
+    QFETCH(std::string, endpoint);
+    QFETCH(std::string, host);
+    QFETCH(int, port);
+    QFETCH(std::string, path);
+    QFETCH(std::string, action);
+    QFETCH(bool, viaProxy);
+    QFETCH(bool, overTls);
+    QFETCH(std::string, head);
+
+    QCOMPARE(postHead({.endpoint = endpoint, .host = host, .port = port, .path = path, .action = action,
+                       .contentLength = 42, .viaProxy = viaProxy, .overTls = overTls, .proxy = {"u", "pw"}}),
+             head);
+}
+
+void TestLoginProxy::tunnelHead_data()
+{
+    QTest::addColumn<std::string>("host");
+    QTest::addColumn<std::string>("user");
+    QTest::addColumn<std::string>("password");
+    QTest::addColumn<std::string>("head");
+
+    QTest::newRow("name, no credentials") << "h"s << ""s << "pw"s << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\n\r\n"s;
+    QTest::newRow("IPv6 in brackets, empty password") << "::1"s << "u"s << ""s
+        << "CONNECT [::1]:443 HTTP/1.1\r\nHost: [::1]:443\r\nProxy-Authorization: Basic dTo=\r\n\r\n"s;
+    QTest::newRow("credentials without padding") << "h"s << "a"s << "b"s
+        << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\nProxy-Authorization: Basic YTpi\r\n\r\n"s;
+}
+
+void TestLoginProxy::tunnelHead()
+{
+    QFETCH(std::string, host);
+    QFETCH(std::string, user);
+    QFETCH(std::string, password);
+    QFETCH(std::string, head);
+    QCOMPARE(connectHead(host, 443, "1.1", {user, password}), head);
 }
 
 void TestLoginProxy::nullFieldIsLeftOut()
@@ -579,11 +658,13 @@ void TestLoginProxy::throughTunnel_data()
     QTest::addColumn<bool>("withCredentials");
     QTest::addColumn<bool>("proxyDemandsThem");
     QTest::addColumn<int>("code");
+    QTest::addColumn<std::string>("scheme");
 
-    QTest::newRow("trusted certificate") << true << false << false << 0;
-    QTest::newRow("credentials for the proxy only") << true << true << true << 0;
-    QTest::newRow("certificate not trusted") << false << false << false << 30;
-    QTest::newRow("407 to the tunnel") << true << false << true << 407;
+    QTest::newRow("trusted certificate") << true << false << false << 0 << "https"s;
+    QTest::newRow("credentials for the proxy only") << true << true << true << 0 << "https"s;
+    QTest::newRow("certificate not trusted") << false << false << false << 30 << "https"s;
+    QTest::newRow("407 to the tunnel") << true << false << true << 407 << "https"s;
+    QTest::newRow("scheme in capitals") << true << false << false << 0 << "HTTPS"s;
 }
 
 void TestLoginProxy::throughTunnel()
@@ -592,6 +673,7 @@ void TestLoginProxy::throughTunnel()
     QFETCH(bool, withCredentials);
     QFETCH(bool, proxyDemandsThem);
     QFETCH(int, code);
+    QFETCH(std::string, scheme);
 
     TlsPeer server(TUNNEL_CERT, TUNNEL_KEY,
                    LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
@@ -600,7 +682,7 @@ void TestLoginProxy::throughTunnel()
         proxy.requireCredentials("u", "pw");
     const std::string authority = "secure.kelumo.test:" + std::to_string(server.port());
     const ProxySetting way{"127.0.0.1", proxy.port(), withCredentials ? "u" : "", withCredentials ? "pw" : ""};
-    const Call call = callPeer("https://" + authority + "/Services/CheckUserLogin.asmx", "", "a", "b", 5, way,
+    const Call call = callPeer(scheme + "://" + authority + "/Services/CheckUserLogin.asmx", "", "a", "b", 5, way,
                                trusted ? TUNNEL_CERT : nullptr);
     QCOMPARE(call.code, code);
     QCOMPARE(call.result, code == 0 ? "http://h/?ver=1"s : ""s);

@@ -1,3 +1,4 @@
+#include "service/PlainProxyChoice.h"
 #include "service/ProxyChoice.h"
 
 #include <QTest>
@@ -106,6 +107,15 @@ void TestProxyChoice::choice()
             QNetworkProxy(QNetworkProxy::HttpProxy, system.section(':', 0, 0), system.section(':', 1).toUShort())};
     };
     QCOMPARE(describe(proxychoice::choose(QUrl(address), environment, systemLookup)), expected);
+
+    // The decision of the build without Qt (Windows) is the same.
+    const auto plainEnvironment = [&environment](const char *name) { return environment(name).toStdString(); };
+    const auto plainSystemLookup = [&system](const std::string &) -> std::optional<ProxySetting> {
+        if (system.isEmpty() || system == QLatin1String("socks"))
+            return std::nullopt;
+        return ProxySetting{system.section(':', 0, 0).toStdString(), system.section(':', 1).toInt(), {}, {}};
+    };
+    QCOMPARE(describe(proxychoice::choosePlain(address.toStdString(), plainEnvironment, plainSystemLookup)), expected);
 }
 
 void TestProxyChoice::pagesTakeTheSameWay()

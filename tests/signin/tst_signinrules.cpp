@@ -1,4 +1,5 @@
 #include "base/GbkText.h"
+#include "signin/LoginKeys.h"
 #include "signin/SignInRules.h"
 
 #include <QTest>
@@ -7,8 +8,10 @@
 
 using namespace std::string_literals;
 using signin::CheckResult;
+using signin::KeyAction;
 
 Q_DECLARE_METATYPE(CheckResult)
+Q_DECLARE_METATYPE(KeyAction)
 
 class TestSignInRules final : public QObject
 {
@@ -23,6 +26,8 @@ private slots:
     void stamping();
     void expiryDateCutAtWholeCharacter();
     void companyCutAtWholeCharacter();
+    void dialogKeys_data();
+    void dialogKeys();
 };
 
 void TestSignInRules::checks_data()
@@ -149,6 +154,40 @@ void TestSignInRules::companyCutAtWholeCharacter()
     const std::string chinese = utf8ToGbk("一二三四五六七八九十");
     QCOMPARE(signin::cutCompany(chinese), chinese.substr(0, 18));
     QCOMPARE(signin::cutCompany(""), ""s);
+}
+
+void TestSignInRules::dialogKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("released");
+    QTest::addColumn<bool>("autoRepeat");
+    QTest::addColumn<bool>("dialogHasFocus");
+    QTest::addColumn<KeyAction>("action");
+
+    // A press acts wherever the focus is; a release only on the dialog itself.
+    QTest::newRow("Return pressed") << int(Qt::Key_Return) << false << false << false << KeyAction::Login;
+    QTest::newRow("Enter pressed") << int(Qt::Key_Enter) << false << false << true << KeyAction::Login;
+    QTest::newRow("Return held down") << int(Qt::Key_Return) << false << true << true << KeyAction::Swallow;
+    QTest::newRow("Escape pressed") << int(Qt::Key_Escape) << false << false << false << KeyAction::Cancel;
+    QTest::newRow("Escape held down") << int(Qt::Key_Escape) << false << true << false << KeyAction::Cancel;
+    QTest::newRow("Return released on the dialog") << int(Qt::Key_Return) << true << false << true << KeyAction::Login;
+    QTest::newRow("Enter released on the dialog") << int(Qt::Key_Enter) << true << false << true << KeyAction::Login;
+    QTest::newRow("Escape released on the dialog") << int(Qt::Key_Escape) << true << false << true << KeyAction::Cancel;
+    QTest::newRow("Return released on a control") << int(Qt::Key_Return) << true << false << false << KeyAction::PassOn;
+    QTest::newRow("Escape released on a control") << int(Qt::Key_Escape) << true << false << false << KeyAction::PassOn;
+    QTest::newRow("auto-repeated release") << int(Qt::Key_Return) << true << true << true << KeyAction::PassOn;
+    QTest::newRow("another key pressed") << int(Qt::Key_A) << false << false << true << KeyAction::PassOn;
+    QTest::newRow("another key released") << int(Qt::Key_Space) << true << false << true << KeyAction::PassOn;
+}
+
+void TestSignInRules::dialogKeys()
+{
+    QFETCH(int, key);
+    QFETCH(bool, released);
+    QFETCH(bool, autoRepeat);
+    QFETCH(bool, dialogHasFocus);
+    QFETCH(KeyAction, action);
+    QCOMPARE(signin::dialogKeyAction(key, released, autoRepeat, dialogHasFocus), action);
 }
 
 QTEST_APPLESS_MAIN(TestSignInRules)

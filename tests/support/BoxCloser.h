@@ -1,12 +1,19 @@
 #pragma once
 
-#include "signin/LoginParams.h"
+#include "signin/SignInSession.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
 #include <QTimer>
+
+// Whether the sign-in of `dialog` (a login dialog) holds its in-flight guard.
+inline bool loginInFlight(const QObject *dialog)
+{
+    const auto *session = dialog ? dialog->findChild<const SignInSession *>() : nullptr;
+    return session && session->loginInFlight();
+}
 
 // The worker's boxes run their own event loop, so a test can only meet them
 // from inside it: a timer notes what the box shows and closes it.
@@ -26,7 +33,7 @@ public:
             parent = box->parentWidget();
             buttons = box->standardButtons();
             okTextColor = box->button(QMessageBox::Ok)->palette().color(QPalette::ButtonText);
-            guardTakenWhileShown = g_loginParams.inFlight.isTaken();
+            guardTakenWhileShown = loginInFlight(parent);
             box->button(QMessageBox::Ok)->click();
         });
         m_timer.start(20);

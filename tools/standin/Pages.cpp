@@ -179,6 +179,24 @@ std::string reportPage()
     return page("销售明细报表", content);
 }
 
+std::string hopPage(std::string_view run, int hop, int last, int delayMs)
+{
+    std::string name;
+    for (const char c : run.substr(0, 64)) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_')
+            name += c;
+    }
+    const std::string next = "/hop?run=" + name + "&n=" + std::to_string(hop + 1) + "&last=" + std::to_string(last) +
+                             "&delay=" + std::to_string(delayMs);
+    std::string content = "<h1>第 " + std::to_string(hop) + " 页</h1>\n";
+    content += "<p><a id=\"next\" href=\"" + htmlEscape(next) + "\">下一页</a></p>\n";
+    if (hop < last)
+        content += "<script>addEventListener('load', function () { setTimeout(function () { "
+                   "document.getElementById('next').click(); }, " +
+                   std::to_string(delayMs) + "); });</script>\n";
+    return page("第 " + std::to_string(hop) + " 页", content);
+}
+
 const std::string &reportCsv()
 {
     static const std::string report = buildReport();

@@ -26,4 +26,10 @@ std::string reportPage();
 // every run, for trying downloads.
 const std::string &reportCsv();
 
+// One page of a chain that follows its own link `delayMs` after it has
+// loaded, to page `hop + 1`, until `last`: a user's day of clicks in
+// seconds, for benchmarks. `run` (letters, digits, '-' and '_' only; others
+// are dropped) names the chain in the links.
+std::string hopPage(std::string_view run, int hop, int last, int delayMs);
+
 } // namespace standin

@@ -3,16 +3,19 @@
 
 #include "tools/standin/Accounts.h"
 #include "tools/standin/DefaultAccounts.h"
+#include "tools/standin/HopLog.h"
 #include "tools/standin/LoginService.h"
 #include "tools/standin/Options.h"
 #include "tools/standin/Pages.h"
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -124,6 +127,20 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
     });
     server.Get("/second", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, secondPage()); });
     server.Get("/report", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, reportPage()); });
+    // A chain of pages that click on by themselves, and when each was asked
+    // for (benchmarks: scripts/bench).
+    static HopLog hops;
+    server.Get("/hop", [](const httplib::Request &req, httplib::Response &res) {
+        const int hop = std::atoi(req.get_param_value("n").c_str());
+        const int last = std::atoi(req.get_param_value("last").c_str());
+        const int delay = std::atoi(req.get_param_value("delay").c_str());
+        const std::string run = req.get_param_value("run");
+        hops.record(run, hop);
+        sendHtml(res, hopPage(run, hop, last, std::clamp(delay, 0, 10000)));
+    });
+    server.Get("/hops", [](const httplib::Request &req, httplib::Response &res) {
+        res.set_content(hops.text(req.get_param_value("run")), "text/plain; charset=utf-8");
+    });
     server.Get("/(getpwd|services|contact_us)", [](const httplib::Request &req, httplib::Response &res) {
         sendHtml(res, helpPage(req.path).value_or(errorPage(404, req.path)));
     });
