@@ -51,6 +51,8 @@ ROWS = (
     Row("P7", f"PSS growth, hop {hop_bench.P7_MARKS[0]} -> {hop_bench.P7_HOPS}", "MiB",
         "bare QWebEngineView, same hops", 1.10),
 )
+# P8: the print preview on screen within 1.2 of the engine's own PDF of the page.
+P8_TARGET = 1.2
 
 
 def log(text):
@@ -471,6 +473,82 @@ class Bench:
             return
         self.bench_launch("P5")
 
+    # -- P8 -----------------------------------------------------------------
+
+    def run_client_print(self, record):
+        """Signs in as `report` (a page of about ten A4 pages), presses Ctrl+P
+        once the page has been on screen for a moment and waits for the preview
+        to show every page."""
+        with open(os.path.join(self.program, "data.dat"), "wb") as f:
+            f.write(b"report\r\ndemo123")
+        env, home = self.environment()
+        run = Traced([os.path.join(self.program, "kelumo")], env, self.program)
+        tree = []
+        try:
+            run.wait_for("dialog painted", 30)
+            window = xdotool("search", "--sync", "--onlyvisible", "--pid", str(run.proc.pid)).split("\n")[-1]
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "Return")
+            run.wait_for("page loaded", 60)
+            run.wait_for("main window painted", 30)
+            time.sleep(self.args.print_wait_ms / 1000.0)
+            window = xdotool("search", "--onlyvisible", "--pid", str(run.proc.pid)).split("\n")[-1]
+            xdotool("windowfocus", "--sync", window)
+            xdotool("key", "ctrl+p")
+            run.wait_for("print preview ready", 120)
+            run.wait_for("print preview filled", 30)
+            tree = process_tree(run.proc.pid)
+        finally:
+            end_tree(run, tree)
+            shutil.rmtree(home, ignore_errors=True)
+        if record:
+            m = run.moments
+            self.print_results["client"].append(m["print preview painted"] - m["print command"])
+            self.print_results["first_page"].append(m["print preview filled"] - m["print command"])
+            self.print_results["all_pages"].append(m["print preview ready"] - m["print command"])
+            for line in run.lines:
+                parts = line.split(" ")
+                if len(parts) == 6 and parts[2:5] == ["print", "preview", "pages"]:
+                    self.print_results["pages"].append(int(parts[5]))
+
+    def run_bare_printpdf(self, record):
+        env, home = self.environment()
+        url = self.base + "/report?user=report&ver=430&lang=cn"
+        run = Traced([os.path.join(self.bin, "bench-bare-printpdf"), url, "--wait", str(self.args.print_wait_ms)],
+                     env, self.bin)
+        try:
+            run.wait_for("pdf ready", 120)
+        finally:
+            end_tree(run, [])
+            shutil.rmtree(home, ignore_errors=True)
+        if record:
+            self.print_results["floor"].append(run.moments["pdf ready"] - run.moments["print command"])
+
+    def bench_print(self):
+        self.print_results = {"client": [], "floor": [], "first_page": [], "all_pages": [], "pages": []}
+        steps = [self.run_client_print, self.run_bare_printpdf]
+        for step in steps:
+            step(False)
+        for round_ in range(self.args.rounds):
+            for step in (steps if round_ % 2 == 0 else list(reversed(steps))):
+                step(True)
+            log(f"P8 round {round_ + 1}/{self.args.rounds} done")
+
+    def report_print(self):
+        """P8's row and notes, printed after the table."""
+        r = self.print_results
+        row = Row("P8", "Ctrl+P -> print preview on screen", "ms",
+                  "bare QWebEngineView printToPdf into memory, same page", P8_TARGET)
+        print()
+        print("| " + " | ".join(row.cells(r["client"], r["floor"], "no runs")) + " |")
+        fmed = statistics.median(r["floor"])
+        first, every = statistics.median(r["first_page"]), statistics.median(r["all_pages"])
+        pages = sorted(set(r["pages"]))
+        print(f"P8: Ctrl+P (the client's print command) -> the preview's first paint flushed; the floor from its "
+              f"printToPdf call to the PDF in memory, {self.args.print_wait_ms} ms after its load, as the client. "
+              f"Ctrl+P -> first page shown {first:.1f} ms ({first / fmed:.2f} of the floor), "
+              f"-> every page drawn {every:.1f} ms ({every / fmed:.2f}); pages: {pages}.")
+
     # -- report -------------------------------------------------------------
 
     def log_round(self, key, round_, rounds):
@@ -555,7 +633,8 @@ class Bench:
 
     def save(self, path):
         with open(path, "w") as f:
-            json.dump({"results": self.results, "info": self.info}, f, indent=1)
+            json.dump({"results": self.results, "info": self.info, "print": getattr(self, "print_results", {})},
+                      f, indent=1)
 
     def close(self):
         if self.standin and self.standin.poll() is None:
@@ -572,6 +651,9 @@ def main():
     parser.add_argument("--typing-ms", type=int, default=1500,
                         help="time between the painted dialog and Enter, the user's typing")
     parser.add_argument("--save", help="write the raw numbers here (JSON)")
+    parser.add_argument("--print-wait-ms", type=int, default=1000,
+                        help="P8: time between the page shown and Ctrl+P")
+    parser.add_argument("--only-print", action="store_true", help="measure P8 only")
     parser.add_argument("--hop-rounds", type=int, default=6, help="P6 runs of each side")
     parser.add_argument("--bars-px", type=int, default=62,
                         help="height of the client's toolbar strip and status bar around its view")
@@ -583,6 +665,11 @@ def main():
     try:
         bench.start_standin()
         bench.make_program_folder()
+        if args.only_print:
+            log(f"P8: {args.rounds} rounds (client, bare printToPdf)")
+            bench.bench_print()
+            bench.report_print()
+            return
         log(f"stand-in at {bench.base}; P1: {args.rounds} rounds of {args.calls} calls")
         bench.bench_login_call()
         log(f"P2: {args.rounds} rounds (client, bare dialog)")
@@ -592,9 +679,12 @@ def main():
         log(f"P6-P7: {args.hop_rounds} rounds of {hop_bench.P6_HOPS} hops, then {hop_bench.P7_HOPS} hops each")
         bench.bench_hops()
         bench.bench_cold()
+        log(f"P8: {args.rounds} rounds (client, bare printToPdf)")
+        bench.bench_print()
         if args.save:
             bench.save(args.save)
         bench.report()
+        bench.report_print()
     finally:
         bench.close()
 

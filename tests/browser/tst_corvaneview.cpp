@@ -4,6 +4,7 @@
 #include "browser/DownloadManager.h"
 #include "browser/FindBar.h"
 #include "browser/PageCommands.h"
+#include "browser/PagePrinter.h"
 #include "browser/PageRecovery.h"
 #include "browser/ProxyLoginDlg.h"
 #include "browser/StartAddress.h"
@@ -21,6 +22,7 @@
 #include <QNetworkProxy>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -117,6 +119,8 @@ private slots:
     void javaScriptDialogsSpeakAsTheClient();
     void findBarFindsAsYouType();
     void zoomIsRememberedPerHost();
+    void printPreviewFillsIn_data();
+    void printPreviewFillsIn();
     void proxyAsksOnceForCredentials();
 
 private:
@@ -171,6 +175,10 @@ void TestCorvaneView::initTestCase()
     // under other names go through it.
     QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", m_proxy->port()));
 
+    QByteArray rows = "<title>rows</title><table>";
+    for (int i = 0; i < 300; ++i)
+        rows += "<tr><td>" + QByteArray::number(i) + "</td><td>行</td></tr>";
+    m_server.setAnswer("/rows", 200, rows + "</table>");
     m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
     m_profile = new QWebEngineProfile(this); // off the record
     configureBrowserProfile(m_profile);
@@ -591,6 +599,57 @@ void TestCorvaneView::findBarFindsAsYouType()
     QTest::keyClick(bar->searchField(), Qt::Key_Escape);
     QVERIFY(!bar->isVisible());
     QVERIFY(bar->statusText().isEmpty());
+}
+
+void TestCorvaneView::printPreviewFillsIn_data()
+{
+    QTest::addColumn<bool>("rendererDies");
+    QTest::newRow("pages of the page") << false;
+    // The preview then says the page cannot be printed, and closes as usual.
+    QTest::newRow("renderer dies while the PDF is made") << true;
+}
+
+void TestCorvaneView::printPreviewFillsIn()
+{
+    QFETCH(bool, rendererDies);
+    loadAndWait(m_server.url("/rows"), QWebEngineLoadingInfo::LoadSucceededStatus);
+    PagePrinter *printer = PageCommands::attach(m_view)->printer();
+    QSignalSpy filled(printer, &PagePrinter::previewFilled);
+    const qint64 pid = m_view->page()->renderProcessPid();
+    QVERIFY(pid > 0);
+    int previewPages = -1;
+    bool sawPreparing = false;
+    // The preview runs its own loop: the checks run from inside it.
+    QTimer::singleShot(0, this, [&] {
+        QPrintPreviewDialog *dialog = printer->preview();
+        if (!dialog)
+            return;
+        auto *widget = dialog->findChild<QPrintPreviewWidget *>();
+        // On screen before the engine is done, saying so on its one page.
+        sawPreparing = dialog->isVisible() && printer->previewPageCount() == 0 && widget->pageCount() == 1;
+        if (rendererDies)
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        // A second request while preparing is ignored.
+        printer->printWithPreview();
+        QCOMPARE(printer->preview(), dialog);
+        if (waitUntil([&] { return !filled.isEmpty(); }, 30000))
+            previewPages = widget->pageCount();
+        dialog->reject();
+    });
+    printer->printWithPreview();
+    QVERIFY(!printer->preview());
+    QVERIFY(sawPreparing);
+    QCOMPARE(filled.size(), 1);
+    const int pages = filled.first().first().toInt();
+    if (rendererDies) {
+        QCOMPARE(pages, 0);
+        QCOMPARE(previewPages, 1); // "无法打印此页面。"
+        // The view brings a renderer back by itself.
+        QVERIFY(waitUntil([&] { return m_view->page()->renderProcessPid() > 0 && m_view->page()->renderProcessPid() != pid; }));
+    } else {
+        QVERIFY2(pages > 3, qPrintable(QString::number(pages)));
+        QCOMPARE(previewPages, pages);
+    }
 }
 
 void TestCorvaneView::zoomIsRememberedPerHost()

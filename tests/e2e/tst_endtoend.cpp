@@ -183,6 +183,7 @@ private slots:
     void signsInThroughTheProxy();
     void platformComesBackByItself();
     void errorPageAndDeadRenderer();
+    void printPreviewSavesItsPages();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -771,6 +772,64 @@ void TestEndToEnd::errorPageAndDeadRenderer()
     QVERIFY2(client.waitFor("renderer ended again", {}, 1, 10000), qPrintable(client.log()));
     QVERIFY(client.waitFor("error page", {}, 3, 10000));
     QCOMPARE(client.visibleWindows().size(), 1);
+}
+
+void TestEndToEnd::printPreviewSavesItsPages()
+{
+    QVERIFY(!QStandardPaths::findExecutable("pdfinfo").isEmpty());
+    QFile saved(m_programFolder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    saved.write("report\r\ndemo123");
+    saved.close();
+
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    QVERIFY(client.waitFor("main window painted"));
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+    // A busy machine may drop the first keys while the page takes the focus.
+    bool asked = false;
+    for (int attempt = 0; attempt < 3 && !asked; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"key", "ctrl+p"});
+        asked = client.waitFor("print command", {}, 1, 5000);
+    }
+    QVERIFY(asked);
+    QVERIFY(client.waitFor("print preview painted"));
+    QVERIFY(client.waitFor("print preview ready", {}, 1, 60000));
+    const QRegularExpression pagesLine(QStringLiteral("kelumo-trace [0-9.]+ print preview pages (\\d+)"));
+    const int pages = pagesLine.match(client.log()).captured(1).toInt();
+    QVERIFY2(pages >= 5, qPrintable(client.log()));
+    // While the preview is up, a second Ctrl+P opens nothing more. (The
+    // window manager keeps the frame behind its modal preview: no --sync.)
+    const QString preview = client.window();
+    QVERIFY(preview != main);
+    xdotool({"windowfocus", main});
+    xdotool({"key", "ctrl+p"});
+
+    // "另存为 PDF" (Ctrl+S in the preview), into a file of the test's.
+    QTemporaryDir out;
+    const QString pdf = out.filePath("report.pdf");
+    xdotool({"windowactivate", "--sync", preview});
+    xdotool({"key", "ctrl+s"});
+    const QString box = xdotool({"search", "--sync", "--onlyvisible", "--name", "另存为 PDF"}).section('\n', -1);
+    QVERIFY(!box.isEmpty());
+    xdotool({"windowfocus", "--sync", box});
+    xdotool({"key", "ctrl+a", "BackSpace"});
+    xdotool({"type", "--delay", "15", pdf});
+    xdotool({"key", "Return"});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pdf).size() > 0, 30000);
+    const QString info = runTool("pdfinfo", {pdf});
+    QCOMPARE(QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt(), pages);
+    QCOMPARE(client.count("print command"), 1);
+
+    xdotool({"windowactivate", "--sync", preview});
+    xdotool({"key", "Escape"});
+    QTRY_COMPARE_WITH_TIMEOUT(client.visibleWindows().size(), 1, 10000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

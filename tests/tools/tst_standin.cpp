@@ -377,6 +377,7 @@ void TestStandin::shippedAccounts_data()
     const QString start = "http://127.0.0.1:1234/start?user=%1&ver=100&lang=cn";
     QTest::newRow("demo") << "demo" << "demo123" << start.arg("demo") << 0;
     QTest::newRow("Chinese name") << "张三" << "密码123" << start.arg("%E5%BC%A0%E4%B8%89") << 0;
+    QTest::newRow("report") << "report" << "demo123" << "http://127.0.0.1:1234/report?user=report&ver=100&lang=cn" << 0;
     QTest::newRow("expired") << "expired" << "demo123" << "-12026年1月31日" << 0;
     QTest::newRow("terminal") << "terminal" << "demo123" << "-4" << 0;
     QTest::newRow("other") << "other" << "demo123" << "-3" << 0;
@@ -496,6 +497,10 @@ void TestStandin::otherPages()
     }
     QVERIFY(!helpPage("/start"));
     QVERIFY(QString::fromStdString(errorPage(404, "/<x>")).contains("/&lt;x&gt;"));
+
+    const QString report = QString::fromStdString(reportPage());
+    QCOMPARE(report.count("<tr><td>"), 450);
+    QVERIFY(report.contains("<title>销售明细报表</title>"));
 
     const std::string &csv = reportCsv();
     QCOMPARE(csv, reportCsv()); // same bytes every time: downloads can be compared

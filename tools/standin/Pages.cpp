@@ -58,32 +58,49 @@ struct Lcg {
     }
 };
 
-std::string buildReport()
+// One made-up sales record per call, in order; the CSV export and the report
+// page draw from the same sequence.
+class SalesRecords
 {
-    static constexpr std::array<std::string_view, 7> regions{"华北", "华东", "华南", "华中", "西南", "西北", "东北"};
-    static constexpr std::array<std::string_view, 5> products{"数据服务", "存储套餐", "分析报表", "接口调用",
-                                                              "咨询服务"};
-    static constexpr std::array<int, 12> monthDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    constexpr int rows = 1900;
-
-    std::string out = "序号,日期,地区,产品,数量,单价(元),金额(元)\r\n";
-    out.reserve(110 * 1024);
-    Lcg random{20240101u};
-    char line[160];
-    for (int i = 0; i < rows; ++i) {
-        int day = i % 366;
+public:
+    // The fields of the next record, written with `format` (seven fields:
+    // number, month, day, region, product, quantity, unit price, amount).
+    template <std::size_t N>
+    void next(char (&line)[N], const char *format)
+    {
+        static constexpr std::array<std::string_view, 7> regions{"华北", "华东", "华南", "华中", "西南", "西北", "东北"};
+        static constexpr std::array<std::string_view, 5> products{"数据服务", "存储套餐", "分析报表", "接口调用",
+                                                                  "咨询服务"};
+        static constexpr std::array<int, 12> monthDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        int day = m_index % 366;
         int month = 0;
         while (day >= monthDays[month])
             day -= monthDays[month++];
-        const std::string_view region = regions[random.next(regions.size())];
-        const std::string_view product = products[random.next(products.size())];
-        const unsigned quantity = 1 + random.next(500);
-        const unsigned priceCents = 1000 + random.next(99000);
+        const std::string_view region = regions[m_random.next(regions.size())];
+        const std::string_view product = products[m_random.next(products.size())];
+        const unsigned quantity = 1 + m_random.next(500);
+        const unsigned priceCents = 1000 + m_random.next(99000);
         const unsigned long long amountCents = 1ull * quantity * priceCents;
-        std::snprintf(line, sizeof line, "%d,2024-%02d-%02d,%.*s,%.*s,%u,%u.%02u,%llu.%02llu\r\n", i + 1, month + 1,
-                      day + 1, static_cast<int>(region.size()), region.data(), static_cast<int>(product.size()),
-                      product.data(), quantity, priceCents / 100, priceCents % 100, amountCents / 100,
-                      amountCents % 100);
+        std::snprintf(line, N, format, m_index + 1, month + 1, day + 1, static_cast<int>(region.size()),
+                      region.data(), static_cast<int>(product.size()), product.data(), quantity, priceCents / 100,
+                      priceCents % 100, amountCents / 100, amountCents % 100);
+        ++m_index;
+    }
+
+private:
+    Lcg m_random{20240101u};
+    int m_index = 0;
+};
+
+std::string buildReport()
+{
+    constexpr int rows = 1900;
+    std::string out = "序号,日期,地区,产品,数量,单价(元),金额(元)\r\n";
+    out.reserve(110 * 1024);
+    SalesRecords records;
+    char line[160];
+    for (int i = 0; i < rows; ++i) {
+        records.next(line, "%d,2024-%02d-%02d,%.*s,%.*s,%u,%u.%02u,%llu.%02llu\r\n");
         out += line;
     }
     return out;
@@ -138,6 +155,28 @@ std::string errorPage(int status, std::string_view path)
     const std::string title = std::to_string(status) + " " + std::string(statusText(status));
     return page(title, "<h1>" + htmlEscape(title) + "</h1>\n<p>地址: <code>" + htmlEscape(path) +
                            "</code></p>\n<p><a href=\"/start\">返回首页</a></p>\n");
+}
+
+std::string reportPage()
+{
+    // About ten A4 pages when printed: the first rows of the export as a table.
+    constexpr int rows = 450;
+    std::string content = "<style>table { border-collapse: collapse; width: 100%; font-size: 14px; }\n"
+                          "th, td { border: 1px solid #ccc; padding: 2px 6px; text-align: right; }\n"
+                          "th { background: #eef2f7; }</style>\n"
+                          "<h1>销售明细报表</h1>\n<p class=\"meta\">2024年, 共 450 条</p>\n"
+                          "<table id=\"report\">\n<thead><tr><th>序号</th><th>日期</th><th>地区</th><th>产品</th>"
+                          "<th>数量</th><th>单价(元)</th><th>金额(元)</th></tr></thead>\n<tbody>\n";
+    content.reserve(rows * 140);
+    SalesRecords records;
+    char line[320];
+    for (int i = 0; i < rows; ++i) {
+        records.next(line, "<tr><td>%d</td><td>2024-%02d-%02d</td><td>%.*s</td><td>%.*s</td><td>%u</td>"
+                           "<td>%u.%02u</td><td>%llu.%02llu</td></tr>\n");
+        content += line;
+    }
+    content += "</tbody>\n</table>\n";
+    return page("销售明细报表", content);
 }
 
 std::string hopPage(std::string_view run, int hop, int last, int delayMs)

@@ -19,6 +19,9 @@ std::optional<std::string> helpPage(std::string_view path);
 // Body for an error status on an ordinary page (404 and the like).
 std::string errorPage(int status, std::string_view path);
 
+// A report of 450 table rows, about ten A4 pages when printed (/report).
+std::string reportPage();
+
 // About 100 KB of made-up sales figures, the same bytes on every call and
 // every run, for trying downloads.
 const std::string &reportCsv();

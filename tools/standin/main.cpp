@@ -126,6 +126,7 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
                                 req.get_param_value("lang")));
     });
     server.Get("/second", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, secondPage()); });
+    server.Get("/report", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, reportPage()); });
     // A chain of pages that click on by themselves, and when each was asked
     // for (benchmarks: scripts/bench).
     static HopLog hops;

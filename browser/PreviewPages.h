@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QImage>
+
+#include <memory>
+
+template <typename T>
+class QFutureWatcher;
+
+// The pages of a PDF as pictures for the screen, rendered one after the
+// other on a worker thread, so the window keeps answering meanwhile. Meant
+// for a preview, not for paper: the resolution is what a screen needs.
+class PreviewPages final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One rendered page as the worker hands it over.
+    struct Rendered
+    {
+        int pageCount = 0;
+        int index = -1;
+        QImage image;
+    };
+
+    explicit PreviewPages(QObject *parent = nullptr);
+    ~PreviewPages() override;
+
+    // Starts over with `pdf` at `dpi`, lowered so that all pages together
+    // stay within `maxBytes`; what an earlier call was rendering is dropped.
+    void render(const QByteArray &pdf, double dpi, qint64 maxBytes);
+    void clear();
+
+    // -1 until the document is read; 0 for a document that cannot be read.
+    int pageCount() const { return m_pageCount; }
+    int renderedCount() const { return m_rendered; }
+    bool isFinished() const { return m_finished; }
+    // A null pixmap for a page not rendered yet.
+    QPixmap page(int index) const { return index >= 0 && index < m_pages.size() ? m_pages.at(index) : QPixmap(); }
+
+signals:
+    void pageReady(int index);
+    // Every page is there, or the document could not be read.
+    void finished();
+
+private:
+    void stop();
+
+    std::unique_ptr<QFutureWatcher<Rendered>> m_watcher;
+    QList<QPixmap> m_pages;
+    int m_pageCount = -1;
+    int m_rendered = 0;
+    bool m_finished = false;
+};
