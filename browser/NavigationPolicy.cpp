@@ -102,17 +102,18 @@ NavigationDecision navigationDecision(const QUrl &url, NavigationStart start, bo
 {
     const QString scheme = url.scheme().toLower();
     // Nothing the system could take: the engine says what it makes of it.
-    if (scheme.isEmpty() || staysWithEngine(scheme))
+    // The client's own loads (the start address, the address dialog) go
+    // where they are sent.
+    if (scheme.isEmpty() || staysWithEngine(scheme) || start == NavigationStart::Typed)
         return NavigationDecision::Stay;
-    const bool fromPage =
-        start != NavigationStart::Typed && start != NavigationStart::BackForward && start != NavigationStart::Reload;
+    const bool fromPage = start != NavigationStart::BackForward && start != NavigationStart::Reload;
     if (scheme == QLatin1String("file"))
         return fromPage ? NavigationDecision::Ignore : NavigationDecision::Stay;
     // A frame inside a platform page is part of that page.
     if (!mainFrame)
         return NavigationDecision::Stay;
-    const bool byUser = start == NavigationStart::Typed || start == NavigationStart::LinkClicked ||
-                        start == NavigationStart::FormSubmitted || start == NavigationStart::NewWindow;
+    const bool byUser = start == NavigationStart::LinkClicked || start == NavigationStart::FormSubmitted ||
+                        start == NavigationStart::NewWindow;
     if (isWeb(scheme)) {
         if (hosts.contains(url))
             return NavigationDecision::Stay;

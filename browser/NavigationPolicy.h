@@ -39,10 +39,10 @@ private:
     QStringList m_domains;
 };
 
-// The rule: the platform's pages, redirects, sub-frames and history stay in
-// the client; a foreign page the user opens (link, form, new window, typed
-// address) and every non-web scheme (mailto:, tel:) go to the system;
-// javascript:, data:, blob: and about: stay with the engine; file: from a
-// page is not opened.
+// The rule: the platform's pages, redirects, sub-frames, history and the
+// client's own loads (start address, address dialog) stay in the client; a
+// foreign page the user opens from a page (link, form, new window) and every
+// non-web scheme (mailto:, tel:) go to the system; javascript:, data:, blob:
+// and about: stay with the engine; file: from a page is not opened.
 NavigationDecision navigationDecision(const QUrl &url, NavigationStart start, bool mainFrame,
                                       const PlatformHosts &hosts);

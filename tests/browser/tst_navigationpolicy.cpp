@@ -43,7 +43,8 @@ void TestNavigationPolicy::decisions_data()
     QTest::newRow("foreign form") << start << "" << "https://pay.example.test/" << N::FormSubmitted << true
                                   << outside;
     QTest::newRow("foreign new window") << start << "" << "http://example.test/" << N::NewWindow << true << outside;
-    QTest::newRow("foreign typed") << start << "" << "http://example.test/" << N::Typed << true << outside;
+    // The address dialog goes where the user sends it.
+    QTest::newRow("foreign typed") << start << "" << "http://example.test/" << N::Typed << true << stay;
     QTest::newRow("ends with the letters") << start << "" << "http://evilkelumo.com/" << N::LinkClicked << true
                                            << outside;
     QTest::newRow("domain as a subdomain") << start << "" << "http://kelumo.com.evil.test/" << N::LinkClicked
@@ -84,6 +85,7 @@ void TestNavigationPolicy::decisions_data()
     QTest::newRow("about") << start << "" << "about:blank" << N::NewWindow << true << stay;
     QTest::newRow("file link") << start << "" << "file:///etc/passwd" << N::LinkClicked << true << ignore;
     QTest::newRow("file sub-frame") << start << "" << "file:///etc/passwd" << N::Other << false << ignore;
+    QTest::newRow("file typed") << start << "" << "file:///opt/kelumo/error" << N::Typed << true << stay;
     QTest::newRow("file reloaded") << start << "" << "file:///opt/kelumo/error" << N::Reload << true << stay;
     QTest::newRow("empty address") << start << "" << "" << N::Typed << true << stay;
     // Before the sign-in there is no start address: the site still counts.
