@@ -48,6 +48,8 @@ private slots:
     void oneClient_data();
     void oneClient();
     void launchesAtTheSameMoment();
+    void badHandOverIsIgnored_data();
+    void badHandOverIsIgnored();
     void recentFiles();
     void documentNeverHasTitle();
     void openReadsNothingSaveWritesNothing();
@@ -235,6 +237,57 @@ void TestAppParts::launchesAtTheSameMoment()
     claimA.join();
     claimB.join();
     QCOMPARE(QSet<int>({outcomeA, outcomeB}), QSet<int>({first, int(SingleInstance::Outcome::HandedOver)}));
+}
+
+void TestAppParts::badHandOverIsIgnored_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("hangUp"); // the sender goes away without waiting
+    QTest::newRow("garbled") << QByteArray("kelumo-handover 1\nnonsense\nend\n") << false;
+    QTest::newRow("oversized") << QByteArray(HandOver::maxBytes + 4096, 'a') << false;
+    QTest::newRow("cut short") << HandOver{{"kelumo"}, "/", {}}.encode().left(20) << true;
+}
+
+void TestAppParts::badHandOverIsIgnored()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hangUp);
+    QTemporaryDir runtime;
+    const QString name = ::handOverName(runtime.path(), {}, ":9");
+    SingleInstance running(name);
+    QCOMPARE(running.claim({{"kelumo"}, "/", {}}), SingleInstance::Outcome::First);
+    running.listen();
+    QSignalSpy received(&running, &SingleInstance::handedOver);
+
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, name.toLocal8Bit().constData(), sizeof address.sun_path);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    qsizetype sent = 0;
+    // The client may hang up before all of it is in.
+    QVERIFY(QTest::qWaitFor([&] {
+        const ssize_t n = ::send(fd, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        return sent == bytes.size() || (n < 0 && errno != EAGAIN);
+    }));
+    if (hangUp) {
+        ::close(fd);
+    } else {
+        // No answer: the client hangs up.
+        QVERIFY(QTest::qWaitFor([&] {
+            char c;
+            const ssize_t n = ::recv(fd, &c, 1, 0);
+            return n == 0 || (n < 0 && errno != EAGAIN);
+        }));
+        ::close(fd);
+    }
+    // And goes on taking launches.
+    SingleInstance launch(name);
+    QCOMPARE(claimElsewhere(launch, {{"kelumo", "a.dat"}, "/", {}}), SingleInstance::Outcome::HandedOver);
+    QCOMPARE(received.size(), 1);
+    QCOMPARE(received.at(0).at(0).value<HandOver>().arguments, (QStringList{"kelumo", "a.dat"}));
 }
 
 void TestAppParts::recentFiles()
