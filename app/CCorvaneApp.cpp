@@ -12,6 +12,7 @@
 #include "base/Trace.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFont>
 #include <QMessageBox>
@@ -19,6 +20,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <utility>
 
 CCorvaneApp theApp;
 
@@ -63,6 +65,8 @@ bool CCorvaneApp::InitInstance()
 {
     InitAppFolder();
     m_launch = std::make_unique<LaunchSequence>(m_appFolder, GetStartUrl());
+    QObject::connect(m_launch.get(), &LaunchSequence::launchHandedOver,
+                     [this](const HandOver &handOver) { OnHandOver(handOver); });
     return m_launch->run([this] { return ShowMainWindow(); });
 }
 
@@ -74,9 +78,25 @@ bool CCorvaneApp::ShowMainWindow()
     if (!ProcessShellCommand(QCoreApplication::arguments()))
         return false;
 
+    if (!m_pendingDocument.isEmpty())
+        OpenDocumentFile(std::exchange(m_pendingDocument, QString()));
     m_frame->setWindowTitle(QString::fromUtf8(title));
     m_module->ShowMainWindow();
     return true;
+}
+
+void CCorvaneApp::OnHandOver(const HandOver &handOver)
+{
+    // Before it is on screen, the main window comes up by itself, active.
+    LaunchSequence::bringToFront(m_frame);
+    const QString file = CommandLine::parse(handOver.arguments).fileToOpen;
+    if (file.isEmpty())
+        return;
+    const QString path = QDir(handOver.workingDirectory).absoluteFilePath(file);
+    if (m_frame)
+        OpenDocumentFile(path);
+    else
+        m_pendingDocument = path;
 }
 
 int CCorvaneApp::ExitInstance()

@@ -11,6 +11,7 @@
 #include <string>
 
 class CCorvaneDoc;
+struct HandOver;
 class LaunchSequence;
 class QWidget;
 
@@ -58,6 +59,9 @@ public:
 
 private:
     bool ShowMainWindow();
+    // A later launch's command line: the main window comes to the front, and
+    // a document it names opens (after the sign-in, when the dialog is up).
+    void OnHandOver(const HandOver &handOver);
     bool ProcessShellCommand(const QStringList &arguments);
     bool CreateMainWindow();
     bool OpenDocumentFile(const QString &path);
@@ -69,6 +73,8 @@ private:
     MainWindowModule *m_module = nullptr;
     QWidget *m_frame = nullptr;
     RecentFileList m_recentFiles{4};
+    // A document handed over while the login dialog was up.
+    QString m_pendingDocument;
     int m_exitCode = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/BrowserModuleLoader.h"
 #include "app/LoginServiceLoader.h"
+#include "app/SingleInstance.h"
 #include "base/LoginService.h"
 #include "base/Trace.h"
 #include "signin/CLogin.h"
@@ -18,6 +19,8 @@ LaunchSequence::LaunchSequence(const QString &programFolder, char *startUrlBuffe
 
 LaunchSequence::~LaunchSequence()
 {
+    // First: a launch from now on starts a client of its own.
+    m_instance.reset();
     // Only when the program ends while the service still loads (a quick cancel).
     if (m_serviceStart.joinable())
         m_serviceStart.join();
@@ -73,7 +76,47 @@ bool LaunchSequence::run(const std::function<bool()> &showMainWindow)
 
 bool LaunchSequence::anotherClientTookOver()
 {
+    m_instance = std::make_unique<SingleInstance>(SingleInstance::sessionName());
+    switch (m_instance->claim(SingleInstance::thisLaunch(QCoreApplication::arguments()))) {
+    case SingleInstance::Outcome::HandedOver:
+        trace("handed over");
+        m_instance.reset();
+        return true;
+    case SingleInstance::Outcome::First:
+        connect(m_instance.get(), &SingleInstance::handedOver, this, &LaunchSequence::onHandOver);
+        m_instance->listen();
+        return false;
+    case SingleInstance::Outcome::Alone:
+        break;
+    }
+    m_instance.reset();
     return false;
+}
+
+void LaunchSequence::onHandOver(const HandOver &handOver)
+{
+    trace("launch handed over");
+    // Qt's Wayland shell spends it on the next activation.
+    if (!handOver.activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", handOver.activationToken);
+    if (m_login)
+        bringToFront(m_login);
+    emit launchHandedOver(handOver);
+}
+
+void LaunchSequence::bringToFront(QWidget *window)
+{
+    if (!window || !window->isVisible())
+        return;
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->raise();
+    window->activateWindow();
+    // A box or dialog over it is what the user answers first.
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != window && modal->isVisible()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void LaunchSequence::onDialogPainted()

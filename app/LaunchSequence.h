@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/HandOver.h"
 #include "base/ProxySetting.h"
 #include "signin/SignInSettings.h"
 
@@ -16,6 +17,8 @@ class BrowserModuleLoader;
 class CLogin;
 class LoginService;
 class MainWindowModule;
+class QWidget;
+class SingleInstance;
 
 // The launch, from the first window to the main window, in the order the
 // user meets it. run() lists the steps; each one says on which thread it runs
@@ -45,8 +48,17 @@ public:
     MainWindowModule *waitForBrowserModule();
     QString browserModuleError() const;
 
+    // Raises and activates `window`, shown again if it was minimised.
+    static void bringToFront(QWidget *window);
+
+signals:
+    // A later launch handed its command line to this client (the login
+    // dialog, while up, has already come to the front).
+    void launchHandedOver(const HandOver &handOver);
+
 private:
     bool anotherClientTookOver();
+    void onHandOver(const HandOver &handOver);
     void onDialogPainted();
     void onLoginServiceReady(LoginService *service, const std::optional<ProxySetting> &proxy);
 
@@ -59,4 +71,6 @@ private:
     std::thread m_serviceStart;
     // Loads the browser module and owns what it made.
     std::unique_ptr<BrowserModuleLoader> m_browser;
+    // The name later launches hand over to, while this client has it.
+    std::unique_ptr<SingleInstance> m_instance;
 };

@@ -25,5 +25,12 @@ ClientSettings ClientSettings::fromEnvironment()
         settings.site.pop_back();
     settings.trace = variable("KELUMO_TRACE") == "1";
     settings.downloadFolder = variable("KELUMO_DOWNLOAD_DIR");
+    const std::string hosts = variable("KELUMO_PLATFORM_HOSTS");
+    std::size_t at = 0;
+    while ((at = hosts.find_first_not_of(", \t", at)) != std::string::npos) {
+        const std::size_t end = hosts.find_first_of(", \t", at);
+        settings.platformHosts.push_back(hosts.substr(at, end - at));
+        at = end;
+    }
     return settings;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The settings the environment may give the client, each with its built-in
 // default: the one place that reads them.
@@ -14,6 +15,9 @@ struct ClientSettings
     bool trace = false;
     // KELUMO_DOWNLOAD_DIR: downloads saved there without asking; empty asks.
     std::string downloadFolder;
+    // KELUMO_PLATFORM_HOSTS: further hosts of the platform's pages, separated
+    // by commas or spaces; each covers its subdomains.
+    std::vector<std::string> platformHosts;
 
     // Reads the environment now.
     static ClientSettings fromEnvironment();

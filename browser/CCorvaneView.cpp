@@ -62,6 +62,8 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
 void CCorvaneView::SetStartUrlBuffer(const char *buffer)
 {
     m_startUrlBuffer = buffer;
+    if (auto *corvanePage = qobject_cast<CorvanePage *>(page()))
+        corvanePage->SetStartUrlBuffer(buffer);
 }
 
 void CCorvaneView::SetExitHook(std::function<void(int)> hook)

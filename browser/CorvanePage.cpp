@@ -1,10 +1,16 @@
 #include "browser/CorvanePage.h"
 
+#include "base/ClientSettings.h"
 #include "base/KelumoConfig.h"
+#include "base/Trace.h"
+#include "browser/StartAddress.h"
+
+#include <QDesktopServices>
 
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineView>
 
 namespace {
@@ -16,10 +22,79 @@ void widenForCaption(QMessageBox &box)
     box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 200px; }"));
 }
 
+NavigationStart startOf(QWebEnginePage::NavigationType type)
+{
+    switch (type) {
+    case QWebEnginePage::NavigationTypeLinkClicked: return NavigationStart::LinkClicked;
+    case QWebEnginePage::NavigationTypeTyped: return NavigationStart::Typed;
+    case QWebEnginePage::NavigationTypeFormSubmitted: return NavigationStart::FormSubmitted;
+    case QWebEnginePage::NavigationTypeBackForward: return NavigationStart::BackForward;
+    case QWebEnginePage::NavigationTypeReload: return NavigationStart::Reload;
+    case QWebEnginePage::NavigationTypeRedirect: return NavigationStart::Redirect;
+    case QWebEnginePage::NavigationTypeOther: break;
+    }
+    return NavigationStart::Other;
+}
+
+QWebEnginePage::WebWindowType windowTypeOf(QWebEngineNewWindowRequest::DestinationType destination)
+{
+    switch (destination) {
+    case QWebEngineNewWindowRequest::InNewTab: return QWebEnginePage::WebBrowserTab;
+    case QWebEngineNewWindowRequest::InNewBackgroundTab: return QWebEnginePage::WebBrowserBackgroundTab;
+    case QWebEngineNewWindowRequest::InNewDialog: return QWebEnginePage::WebDialog;
+    case QWebEngineNewWindowRequest::InNewWindow: break;
+    }
+    return QWebEnginePage::WebBrowserWindow;
+}
+
 } // namespace
 
 CorvanePage::CorvanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
+    const ClientSettings settings = ClientSettings::fromEnvironment();
+    m_site = QString::fromStdString(settings.site);
+    m_loginEndpoint = QString::fromStdString(settings.loginEndpoint);
+    for (const std::string &host : settings.platformHosts)
+        m_extraHosts << QString::fromStdString(host);
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest &request) { onNewWindowRequested(request); });
+}
+
+bool CorvanePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    return follow(url, startOf(type), isMainFrame);
+}
+
+QWebEnginePage *CorvanePage::createWindow(WebWindowType)
+{
+    // Decided in onNewWindowRequested(), which knows the address.
+    return nullptr;
+}
+
+void CorvanePage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
+{
+    if (!follow(request.requestedUrl(), NavigationStart::NewWindow, true))
+        return;
+    if (QWebEnginePage *page = QWebEnginePage::createWindow(windowTypeOf(request.destination())))
+        request.openIn(page);
+}
+
+bool CorvanePage::follow(const QUrl &url, NavigationStart start, bool mainFrame)
+{
+    const PlatformHosts hosts =
+        PlatformHosts::of(startAddressText(m_startUrlBuffer), m_site, m_loginEndpoint, m_extraHosts);
+    switch (navigationDecision(url, start, mainFrame, hosts)) {
+    case NavigationDecision::Stay:
+        return true;
+    case NavigationDecision::OpenOutside:
+        trace("opened outside", url.toString().toStdString());
+        QDesktopServices::openUrl(url);
+        return false;
+    case NavigationDecision::Ignore:
+        trace("navigation ignored", url.toString().toStdString());
+        return false;
+    }
+    return false;
 }
 
 QString CorvanePage::dialogCaption()

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "browser/NavigationPolicy.h"
+
+#include <QStringList>
 #include <QWebEnginePage>
 
 #include <functional>
+class QWebEngineNewWindowRequest;
 
 // The view's page. JavaScript's alert, confirm and prompt speak as the
-// client ("Kelumo大数据"), not as the page's address.
+// client ("Kelumo大数据"), not as the page's address. Only the platform's
+// pages open inside the client (NavigationPolicy.h).
 class CorvanePage final : public QWebEnginePage
 {
     Q_OBJECT
@@ -20,8 +25,12 @@ public:
     // action it returns true for has been dealt with.
     void setActionFilter(std::function<bool(WebAction)> filter) { m_actionFilter = std::move(filter); }
     void triggerAction(WebAction action, bool checked = false) override;
+    // The application's start-address buffer: its host is the platform's.
+    void SetStartUrlBuffer(const char *buffer) { m_startUrlBuffer = buffer; }
 
 protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage *createWindow(WebWindowType type) override;
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
@@ -31,4 +40,11 @@ private:
     QWidget *dialogParent() const;
 
     std::function<bool(WebAction)> m_actionFilter;
+    bool follow(const QUrl &url, NavigationStart start, bool mainFrame);
+    void onNewWindowRequested(QWebEngineNewWindowRequest &request);
+
+    const char *m_startUrlBuffer = nullptr;
+    QString m_site;
+    QString m_loginEndpoint;
+    QStringList m_extraHosts;
 };

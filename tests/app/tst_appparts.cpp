@@ -1,9 +1,11 @@
 #include "app/CAboutDlg.h"
 #include "app/CCorvaneDoc.h"
 #include "app/CommandLine.h"
+#include "app/HandOver.h"
 #include "app/ProgramFolder.h"
 #include "app/QtTranslations.h"
 #include "app/RecentFileList.h"
+#include "app/SingleInstance.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,7 +19,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <string>
+#include <thread>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(HandOver)
 
 using namespace std::string_literals;
 
@@ -30,6 +41,15 @@ private slots:
     void programFolder();
     void commandLine_data();
     void commandLine();
+    void handOverName_data();
+    void handOverName();
+    void handOverMessage_data();
+    void handOverMessage();
+    void oneClient_data();
+    void oneClient();
+    void launchesAtTheSameMoment();
+    void badHandOverIsIgnored_data();
+    void badHandOverIsIgnored();
     void recentFiles();
     void documentNeverHasTitle();
     void openReadsNothingSaveWritesNothing();
@@ -73,6 +93,201 @@ void TestAppParts::commandLine()
     QFETCH(QStringList, arguments);
     QFETCH(QString, file);
     QCOMPARE(CommandLine::parse(arguments).fileToOpen, file);
+}
+
+void TestAppParts::handOverName_data()
+{
+    QTest::addColumn<QString>("runtime");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("X11") << "/run/user/1000" << ":0" << "/run/user/1000/kelumo-_0";
+    QTest::newRow("X11 screen") << "/run/user/1000/" << ":0.1" << "/run/user/1000/kelumo-_0";
+    QTest::newRow("remote X11") << "/run/user/7" << "host.test:10.0" << "/run/user/7/kelumo-host.test_10";
+    QTest::newRow("Wayland") << "/run/user/1000" << "wayland-0" << "/run/user/1000/kelumo-wayland_0";
+    QTest::newRow("no display") << "/run/user/1000" << "" << "/run/user/1000/kelumo-nodisplay";
+    QTest::newRow("no runtime folder") << "" << ":1" << "/tmp/kelumo-1000/kelumo-_1";
+    QTest::newRow("odd display") << "/r" << "../../x y" << "/r/kelumo-.._.._x_y";
+    QTest::newRow("too long for a socket") << "/" + QString(120, 'd') << ":0" << "";
+}
+
+void TestAppParts::handOverName()
+{
+    QFETCH(QString, runtime);
+    QFETCH(QString, display);
+    QFETCH(QString, name);
+    QCOMPARE(::handOverName(runtime, "/tmp/kelumo-1000", display), name);
+}
+
+void TestAppParts::handOverMessage_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("valid");
+    HandOver full;
+    full.arguments = QStringList{"/opt/kelumo/kelumo", "报表 1.dat", "a\nb%0A", "--x"};
+    full.workingDirectory = "/home/用户/文档";
+    full.activationToken = "token 1\n";
+    QTest::newRow("full") << full.encode() << true;
+    const QByteArray plain = HandOver{{"kelumo"}, "/", {}}.encode();
+    QTest::newRow("plain") << plain << true;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("cut short") << plain.left(plain.size() - 2) << false;
+    QTest::newRow("no program name") << QByteArray("kelumo-handover 1\ncwd /\ntoken \nend\n") << false;
+    QTest::newRow("other version") << QByteArray(plain).replace("handover 1", "handover 2") << false;
+    QTest::newRow("unknown field") << QByteArray(plain).replace("arg ", "cmd ") << false;
+    QTest::newRow("field twice") << QByteArray(plain).replace("token \n", "token \ntoken \n") << false;
+    QTest::newRow("garbage") << QByteArray("\x01\xff\n\nend\n") << false;
+    QByteArray huge = plain;
+    huge.insert(huge.indexOf("end\n"), "arg " + QByteArray(HandOver::maxBytes, 'a') + "\n");
+    QTest::newRow("oversized") << huge << false;
+}
+
+void TestAppParts::handOverMessage()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, valid);
+    const std::optional<HandOver> decoded = HandOver::decode(bytes);
+    QCOMPARE(decoded.has_value(), valid);
+    if (valid)
+        QCOMPARE(decoded->encode(), bytes);
+}
+
+namespace {
+
+// Claims on a thread of its own, as a second process would, while this
+// thread's event loop lets the first client answer.
+SingleInstance::Outcome claimElsewhere(SingleInstance &instance, const HandOver &message)
+{
+    std::atomic<int> outcome{-1};
+    std::thread claimer([&] { outcome = static_cast<int>(instance.claim(message)); });
+    // A claim ends by itself within its time-outs.
+    const bool ended = QTest::qWaitFor([&] { return outcome >= 0; }, 10000);
+    Q_UNUSED(ended)
+    claimer.join();
+    return static_cast<SingleInstance::Outcome>(outcome.load());
+}
+
+} // namespace
+
+void TestAppParts::oneClient_data()
+{
+    QTest::addColumn<QString>("first"); // what holds the name before the launch
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<bool>("handedOver");
+    QTest::newRow("nothing") << "" << int(SingleInstance::Outcome::First) << false;
+    QTest::newRow("running client") << "listening" << int(SingleInstance::Outcome::HandedOver) << true;
+    // A crashed client left its socket behind, and nobody holds the lock.
+    QTest::newRow("stale name") << "stale" << int(SingleInstance::Outcome::First) << false;
+    // Takes the answer time-out: the launch then starts on its own.
+    QTest::newRow("hanging client") << "hanging" << int(SingleInstance::Outcome::Alone) << false;
+}
+
+void TestAppParts::oneClient()
+{
+    QFETCH(QString, first);
+    QFETCH(int, outcome);
+    QFETCH(bool, handedOver);
+    QTemporaryDir runtime;
+    const QString name = ::handOverName(runtime.path(), {}, ":9");
+    HandOver message{{"kelumo", "report.dat"}, "/data", "tok"};
+
+    SingleInstance running(name);
+    if (first == "listening" || first == "hanging")
+        QCOMPARE(running.claim({{"kelumo"}, "/", {}}), SingleInstance::Outcome::First);
+    if (first == "listening")
+        running.listen();
+    if (first == "stale") {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, name.toLocal8Bit().constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        QCOMPARE(::listen(fd, 1), 0);
+        ::close(fd);
+    }
+    QSignalSpy received(&running, &SingleInstance::handedOver);
+
+    SingleInstance launch(name);
+    QCOMPARE(int(claimElsewhere(launch, message)), outcome);
+    QCOMPARE(received.size(), handedOver ? 1 : 0);
+    if (handedOver)
+        QCOMPARE(received.at(0).at(0).value<HandOver>().encode(), message.encode());
+    if (outcome == int(SingleInstance::Outcome::First)) {
+        // Only its user may connect.
+        struct stat st{};
+        QCOMPARE(::stat(name.toLocal8Bit().constData(), &st), 0);
+        QCOMPARE(st.st_mode & 077, 0u);
+    }
+}
+
+void TestAppParts::launchesAtTheSameMoment()
+{
+    QTemporaryDir runtime;
+    const QString name = ::handOverName(runtime.path(), {}, ":9");
+    SingleInstance a(name);
+    SingleInstance b(name);
+    std::atomic<int> outcomeA{-1};
+    std::atomic<int> outcomeB{-1};
+    std::thread claimA([&] { outcomeA = static_cast<int>(a.claim({{"kelumo"}, "/", {}})); });
+    std::thread claimB([&] { outcomeB = static_cast<int>(b.claim({{"kelumo"}, "/", {}})); });
+    const int first = static_cast<int>(SingleInstance::Outcome::First);
+    // The one that got the name listens, as its start-up goes on.
+    QVERIFY(QTest::qWaitFor([&] { return outcomeA == first || outcomeB == first; }, 10000));
+    (outcomeA == first ? a : b).listen();
+    QVERIFY(QTest::qWaitFor([&] { return outcomeA >= 0 && outcomeB >= 0; }, 10000));
+    claimA.join();
+    claimB.join();
+    QCOMPARE(QSet<int>({outcomeA, outcomeB}), QSet<int>({first, int(SingleInstance::Outcome::HandedOver)}));
+}
+
+void TestAppParts::badHandOverIsIgnored_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("hangUp"); // the sender goes away without waiting
+    QTest::newRow("garbled") << QByteArray("kelumo-handover 1\nnonsense\nend\n") << false;
+    QTest::newRow("oversized") << QByteArray(HandOver::maxBytes + 4096, 'a') << false;
+    QTest::newRow("cut short") << HandOver{{"kelumo"}, "/", {}}.encode().left(20) << true;
+}
+
+void TestAppParts::badHandOverIsIgnored()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hangUp);
+    QTemporaryDir runtime;
+    const QString name = ::handOverName(runtime.path(), {}, ":9");
+    SingleInstance running(name);
+    QCOMPARE(running.claim({{"kelumo"}, "/", {}}), SingleInstance::Outcome::First);
+    running.listen();
+    QSignalSpy received(&running, &SingleInstance::handedOver);
+
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, name.toLocal8Bit().constData(), sizeof address.sun_path);
+    QCOMPARE(::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    qsizetype sent = 0;
+    // The client may hang up before all of it is in.
+    QVERIFY(QTest::qWaitFor([&] {
+        const ssize_t n = ::send(fd, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n > 0)
+            sent += n;
+        return sent == bytes.size() || (n < 0 && errno != EAGAIN);
+    }));
+    if (hangUp) {
+        ::close(fd);
+    } else {
+        // No answer: the client hangs up.
+        QVERIFY(QTest::qWaitFor([&] {
+            char c;
+            const ssize_t n = ::recv(fd, &c, 1, 0);
+            return n == 0 || (n < 0 && errno != EAGAIN);
+        }));
+        ::close(fd);
+    }
+    // And goes on taking launches.
+    SingleInstance launch(name);
+    QCOMPARE(claimElsewhere(launch, {{"kelumo", "a.dat"}, "/", {}}), SingleInstance::Outcome::HandedOver);
+    QCOMPARE(received.size(), 1);
+    QCOMPARE(received.at(0).at(0).value<HandOver>().arguments, (QStringList{"kelumo", "a.dat"}));
 }
 
 void TestAppParts::recentFiles()

@@ -184,6 +184,10 @@ private slots:
     void platformComesBackByItself();
     void errorPageAndDeadRenderer();
     void printPreviewSavesItsPages();
+    void secondLaunchRaisesTheFirst_data();
+    void secondLaunchRaisesTheFirst();
+    void staleNameDoesNotStopTheNextLaunch();
+    void foreignLinksGoToTheSystemBrowser();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -191,6 +195,8 @@ private:
     void typeInto(const QString &window, int x, int y, const QString &text);
     void closeMessageBox();
     QString standinLog();
+    void saveSignIn();
+    QStringList opened() const;
 
     QTemporaryDir m_root;
     QTemporaryDir m_downloads;
@@ -225,6 +231,18 @@ void TestEndToEnd::initTestCase()
     const QString first = QString::fromUtf8(m_standin.readLine()).trimmed();
     QVERIFY2(first.startsWith("listening on "), qPrintable(first));
     m_base = first.mid(13);
+
+    // The system browser, as the client calls it on a desktop Qt does not
+    // know: it only writes down what it was given.
+    QVERIFY(QDir().mkpath(m_root.filePath("stub-bin")));
+    QFile stub(m_root.filePath("stub-bin/xdg-open"));
+    QVERIFY(stub.open(QIODevice::WriteOnly));
+    stub.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >>'" + m_root.filePath("opened.txt").toUtf8() + "'\n");
+    stub.close();
+    stub.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // One client per user and display: the test's own runtime folder.
+    QVERIFY(QDir().mkpath(m_root.filePath("runtime")));
+    QFile::setPermissions(m_root.filePath("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // As a user has it: a window manager, which maps and decorates every
     // top-level window it is shown (scripts/setup installs openbox). On a
@@ -266,6 +284,10 @@ QProcessEnvironment TestEndToEnd::clientEnvironment() const
     env.insert("KELUMO_TRACE", "1");
     env.insert("KELUMO_DOWNLOAD_DIR", m_downloads.path());
     env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("XDG_RUNTIME_DIR", m_root.filePath("runtime"));
+    env.insert("PATH", m_root.filePath("stub-bin") + ':' + env.value("PATH"));
+    for (const char *browser : {"BROWSER", "DEFAULT_BROWSER", "XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION"})
+        env.remove(browser);
     // The client's own default, which keeps the engine's start-up dump quiet.
     env.remove("QT_LOGGING_RULES");
     return env;
@@ -275,6 +297,21 @@ QString TestEndToEnd::standinLog()
 {
     m_standinLog += QString::fromUtf8(m_standin.readAllStandardError());
     return m_standinLog;
+}
+
+void TestEndToEnd::saveSignIn()
+{
+    QFile saved(m_programFolder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    saved.write("demo\r\ndemo123");
+}
+
+QStringList TestEndToEnd::opened() const
+{
+    QFile file(m_root.filePath("opened.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
 void TestEndToEnd::clickDialog(const QString &window, int x, int y)
@@ -830,6 +867,131 @@ void TestEndToEnd::printPreviewSavesItsPages()
     xdotool({"windowactivate", "--sync", preview});
     xdotool({"key", "Escape"});
     QTRY_COMPARE_WITH_TIMEOUT(client.visibleWindows().size(), 1, 10000);
+}
+
+void TestEndToEnd::secondLaunchRaisesTheFirst_data()
+{
+    QTest::addColumn<bool>("signedIn");
+    QTest::newRow("at the login dialog") << false;
+    QTest::newRow("signed in, main window minimised") << true;
+}
+
+void TestEndToEnd::secondLaunchRaisesTheFirst()
+{
+    QFETCH(bool, signedIn);
+    saveSignIn();
+    Client first(m_programFolder, clientEnvironment());
+    QVERIFY(first.waitFor("dialog painted"));
+    QString window = first.window();
+    if (signedIn) {
+        xdotool({"windowfocus", "--sync", window});
+        xdotool({"key", "Return"});
+        QVERIFY(first.waitFor("main window painted", {}, 1, 60000));
+        window = first.window();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            runTool("xprop", {"-id", window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"), 10000);
+    }
+    xdotool({"windowminimize", "--sync", window});
+    QTRY_VERIFY(runTool("xprop", {"-id", window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_HIDDEN"));
+
+    // From the menu again: it ends by itself, having shown nothing.
+    Client second(m_programFolder, clientEnvironment());
+    QVERIFY(second.process().waitForFinished(10000));
+    QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.process().exitCode(), 0);
+    QVERIFY2(second.count("handed over") == 1, qPrintable(second.log()));
+    QCOMPARE(second.count("dialog painted"), 0);
+
+    QVERIFY(first.waitFor("launch handed over"));
+    QTRY_COMPARE(xdotool({"getactivewindow"}), window);
+    QVERIFY(!runTool("xprop", {"-id", window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_HIDDEN"));
+    if (signedIn)
+        QVERIFY(runTool("xprop", {"-id", window, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"));
+    QCOMPARE(first.visibleWindows().size(), 1);
+}
+
+void TestEndToEnd::staleNameDoesNotStopTheNextLaunch()
+{
+    const QDir runtime(m_root.filePath("runtime"));
+    {
+        Client crashed(m_programFolder, clientEnvironment());
+        QVERIFY(crashed.waitFor("dialog painted"));
+        crashed.process().kill();
+        QVERIFY(crashed.process().waitForFinished(5000));
+    }
+    QCOMPARE(runtime.entryList({"kelumo-*"}, QDir::System).size(), 1); // the crashed client's name is left
+
+    Client next(m_programFolder, clientEnvironment());
+    QVERIFY(next.waitFor("dialog painted"));
+    QCOMPARE(next.count("handed over"), 0);
+    QVERIFY2(!next.log().contains("starting on its own"), qPrintable(next.log()));
+    xdotool({"windowfocus", "--sync", next.window()});
+    xdotool({"key", "Escape"});
+    QVERIFY(next.process().waitForFinished(10000));
+    QCOMPARE(next.process().exitCode(), 0);
+    // A client that ends takes its name with it.
+    QCOMPARE(runtime.entryList({"kelumo-*"}, QDir::System).size(), 0);
+}
+
+void TestEndToEnd::foreignLinksGoToTheSystemBrowser()
+{
+    saveSignIn();
+    QFile::remove(m_root.filePath("opened.txt"));
+    Client client(m_programFolder, clientEnvironment());
+    QVERIFY(client.waitFor("dialog painted"));
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("main window painted", {}, 1, 60000));
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+
+    // The start page's links in keyboard order: second, missing, download,
+    // newwindow, partner, partnerwindow. The partner's site is this server
+    // under another name, outside the platform.
+    const QString partner = QString(m_base).replace("127.0.0.1", "localhost") + "/partner";
+    struct Case
+    {
+        const char *name;
+        int tabs;
+        bool leaves;
+    };
+    const Case cases[] = {
+        {"foreign link", 5, true},
+        {"foreign link with target=_blank", 6, true},
+        {"platform link", 1, false},
+    };
+    for (const Case &c : cases) {
+        const int loaded = client.count("page loaded");
+        const int before = int(opened().size());
+        bool done = false;
+        // A busy machine may drop the first keys while the page takes the focus.
+        for (int attempt = 0; attempt < 3 && !done; ++attempt) {
+            xdotool({"windowactivate", "--sync", main});
+            xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+            QStringList keys{"key"};
+            for (int i = 0; i < c.tabs; ++i)
+                keys << "Tab";
+            keys << "Return";
+            xdotool(keys);
+            done = c.leaves ? QTest::qWaitFor([&] { return opened().size() > before; }, 10000)
+                            : client.waitFor("page loaded", {}, loaded + 1, 10000);
+        }
+        QVERIFY2(done, c.name);
+        if (c.leaves) {
+            QCOMPARE(int(opened().size()), before + 1);
+            QCOMPARE(opened().last(), partner);
+            QVERIFY(client.waitFor("opened outside", partner, before + 1));
+        } else {
+            QCOMPARE(int(opened().size()), before);
+        }
+        // No window of its own, and the page the user was on stays.
+        QCOMPARE(client.visibleWindows().size(), 1);
+        QCOMPARE(client.count("page loaded"), loaded + (c.leaves ? 0 : 1));
+    }
+    QVERIFY2(standinLog().contains("GET /second 200"), qPrintable(standinLog()));
+    QVERIFY2(!standinLog().contains("/partner"), qPrintable(standinLog()));
+    QCOMPARE(client.count("error page"), 0);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -471,7 +471,8 @@ void TestStandin::logNoteLeavesOutThePassword()
 
 void TestStandin::startPage()
 {
-    const QString page = QString::fromStdString(standin::startPage("<b>张三</b>&", "430", "cn"));
+    const QString page = QString::fromStdString(standin::startPage("<b>张三</b>&", "430", "cn",
+                                                                        "http://localhost:1/partner?a=1&b=2"));
     QVERIFY(page.contains("<meta charset=\"utf-8\">"));
     QVERIFY(page.contains("<title>Kelumo大数据 - 首页</title>"));
     QVERIFY(page.contains("欢迎, <span id=\"user\">&lt;b&gt;张三&lt;/b&gt;&amp;</span>"));
@@ -482,7 +483,9 @@ void TestStandin::startPage()
     for (const auto &m : link.globalMatch(page))
         links << m.captured(1) + " " + m.captured(2) + m.captured(3);
     QCOMPARE(links, (QStringList{"second /second", "missing /no-such-page", "download /export.csv",
-                                 "newwindow /second target=\"_blank\""}));
+                                 "newwindow /second target=\"_blank\"",
+                                 "partner http://localhost:1/partner?a=1&amp;b=2",
+                                 "partnerwindow http://localhost:1/partner?a=1&amp;b=2 target=\"_blank\""}));
     QVERIFY(page.contains(QRegularExpression("<button id=\"alert\"[^>]*onclick=\"alert\\('提示'\\)\"")));
 }
 

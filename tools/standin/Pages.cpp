@@ -108,7 +108,7 @@ std::string buildReport()
 
 } // namespace
 
-std::string startPage(std::string_view user, std::string_view ver, std::string_view lang)
+std::string startPage(std::string_view user, std::string_view ver, std::string_view lang, std::string_view outside)
 {
     std::string content;
     content += "<h1>欢迎, <span id=\"user\">" + htmlEscape(user) + "</span></h1>\n";
@@ -119,7 +119,11 @@ std::string startPage(std::string_view user, std::string_view ver, std::string_v
 <li><a id="missing" href="/no-such-page">不存在的页面</a></li>
 <li><a id="download" href="/export.csv">下载报表 (CSV)</a></li>
 <li><a id="newwindow" href="/second" target="_blank">在新窗口打开第二页</a></li>
-</ul>
+)html";
+    const std::string partner = htmlEscape(outside);
+    content += "<li><a id=\"partner\" href=\"" + partner + "\">合作伙伴的报告</a></li>\n";
+    content += "<li><a id=\"partnerwindow\" href=\"" + partner + "\" target=\"_blank\">在新窗口打开合作伙伴的报告</a></li>\n";
+    content += R"html(</ul>
 <p><button id="alert" type="button" onclick="alert('提示')">弹出提示</button></p>
 )html";
     return page("Kelumo大数据 - 首页", content);
@@ -129,6 +133,11 @@ std::string secondPage()
 {
     return page("第二页", "<h1>第二页</h1>\n<p>这是第二个页面。</p>\n"
                           "<p><a id=\"back\" href=\"/start\">返回首页</a></p>\n");
+}
+
+std::string partnerPage()
+{
+    return page("合作伙伴的报告", "<h1>合作伙伴的报告</h1>\n<p>这是平台之外的一个网站。</p>\n");
 }
 
 std::optional<std::string> helpPage(std::string_view path)

@@ -7,10 +7,13 @@
 namespace standin {
 
 // The platform's web pages the client opens after signing in. Element ids
-// (user, ver, second, missing, download, newwindow, alert) are stable so
-// client tests can find them.
-std::string startPage(std::string_view user, std::string_view ver, std::string_view lang);
+// (user, ver, second, missing, download, newwindow, partner, partnerwindow,
+// alert) are stable so client tests can find them. `outside` is the address
+// of a partner's page on another site, linked from the start page.
+std::string startPage(std::string_view user, std::string_view ver, std::string_view lang, std::string_view outside);
 std::string secondPage();
+// The partner's page: this server under another name plays the other site.
+std::string partnerPage();
 
 // The help pages linked from the sign-in dialog: /getpwd, /services,
 // /contact_us. nullopt for any other path.

@@ -121,12 +121,18 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
         res.set_header("Allow", "POST");
         sendHtml(res, errorPage(405, req.path));
     });
-    server.Get("/start", [](const httplib::Request &req, httplib::Response &res) {
+    // The same server under another name: a site outside the platform.
+    std::string outside = base;
+    if (const auto at = outside.find("127.0.0.1"); at != std::string::npos)
+        outside.replace(at, 9, "localhost");
+    outside += "/partner";
+    server.Get("/start", [outside](const httplib::Request &req, httplib::Response &res) {
         sendHtml(res, startPage(req.get_param_value("user"), req.get_param_value("ver"),
-                                req.get_param_value("lang")));
+                                req.get_param_value("lang"), outside));
     });
     server.Get("/second", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, secondPage()); });
     server.Get("/report", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, reportPage()); });
+    server.Get("/partner", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, partnerPage()); });
     // A chain of pages that click on by themselves, and when each was asked
     // for (benchmarks: scripts/bench).
     static HopLog hops;
