@@ -7,13 +7,19 @@
 #include <QPointer>
 #include <QWebEngineView>
 
+#include <algorithm>
+
 namespace {
 
-// A box sized to a short message would cut its caption off.
+// A box sized to a short message would cut its caption off, and one sized
+// by the style alone cut the engine's prompt before leaving a page: wide
+// enough for the text in a line or two.
 void widenForCaption(QMessageBox &box)
 {
     box.setTextFormat(Qt::PlainText);
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 200px; }"));
+    const int textWidth = box.fontMetrics().horizontalAdvance(box.text()) + 16;
+    const int width = std::clamp(textWidth, 200, 440);
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(width));
 }
 
 } // namespace
@@ -37,7 +43,7 @@ void CorvanePage::javaScriptAlert(const QUrl &, const QString &msg)
 {
     QMessageBox box(QMessageBox::Information, dialogCaption(), msg, QMessageBox::Ok, dialogParent());
     widenForCaption(box);
-    box.exec();
+    runBox(box);
 }
 
 bool CorvanePage::javaScriptConfirm(const QUrl &, const QString &msg)
@@ -45,7 +51,20 @@ bool CorvanePage::javaScriptConfirm(const QUrl &, const QString &msg)
     QMessageBox box(QMessageBox::Question, dialogCaption(), msg, QMessageBox::Ok | QMessageBox::Cancel,
                     dialogParent());
     widenForCaption(box);
-    return box.exec() == QMessageBox::Ok;
+    // The engine's prompt before leaving a page comes this way too.
+    return runBox(box) == QMessageBox::Ok;
+}
+
+int CorvanePage::runBox(QMessageBox &box)
+{
+    m_openBox = &box;
+    return box.exec();
+}
+
+void CorvanePage::dismissDialogs()
+{
+    if (m_openBox)
+        m_openBox->done(QMessageBox::Ok);
 }
 
 bool CorvanePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue, QString *result)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QWebEnginePage>
+
+class QMessageBox;
 
 // The view's page. JavaScript's alert, confirm and prompt speak as the
 // client ("Kelumo大数据"), not as the page's address.
@@ -14,6 +17,10 @@ public:
     // The caption of the page's JavaScript dialogs.
     static QString dialogCaption();
 
+    // Ends the page's JavaScript dialog that is up, if any, as its OK button
+    // would: the window is going anyway.
+    void dismissDialogs();
+
 protected:
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
@@ -22,4 +29,7 @@ protected:
 
 private:
     QWidget *dialogParent() const;
+    int runBox(QMessageBox &box);
+
+    QPointer<QMessageBox> m_openBox;
 };

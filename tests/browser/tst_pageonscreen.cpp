@@ -1,0 +1,247 @@
+// The page in the real main frame, on an X display under openbox, driven by
+// keyboard and mouse through xdotool as a user would.
+
+#include "browser/BrowserProfile.h"
+#include "browser/BrowserWindow.h"
+#include "browser/CCorvaneView.h"
+#include "browser/FindBar.h"
+#include "browser/PageCommands.h"
+#include "frame/CMainFrame.h"
+#include "frame/MyStateBar.h"
+#include "tests/browser/TinyHttpServer.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTranslator>
+#include <QWebEngineProfile>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace {
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+QString xdotool(const QStringList &args)
+{
+    return run(QStringLiteral("xdotool"), args);
+}
+
+// Waits in a running event loop, as the program's own would run.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs = 10000)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (done())
+            loop.quit();
+    });
+    poll.start(10);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+QVariant evaluate(QWebEnginePage *page, const QString &script)
+{
+    auto result = std::make_shared<std::optional<QVariant>>();
+    page->runJavaScript(script, [result](const QVariant &value) { *result = value; });
+    waitUntil([&] { return result->has_value(); }, 5000);
+    return result->value_or(QVariant());
+}
+
+QMessageBox *shownBox()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+
+} // namespace
+
+class TestPageOnScreen final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void closeAsksTheGuardedPage();
+
+private:
+    void load(const QByteArray &path);
+    // A real click at a point of the view.
+    void clickView(int x, int y);
+    // Clicks a field of the page and types into it; a busy machine may drop
+    // the first keys while the page takes the focus, so again if need be.
+    bool typeIntoPage(int x, int y, const QString &field, const QString &text);
+    QString frameId() const;
+    void closeByWindowManager();
+
+    TinyHttpServer m_server;
+    QTemporaryDir m_programDir;
+    QProcess m_windowManager;
+    QWebEngineProfile *m_profile = nullptr;
+    CMainFrame *m_frame = nullptr;
+    CCorvaneView *m_view = nullptr;
+};
+
+void TestPageOnScreen::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X display (scripts/test runs this under Xvfb)");
+    QVERIFY(!QStandardPaths::findExecutable("xdotool").isEmpty());
+    QVERIFY(!QStandardPaths::findExecutable("openbox").isEmpty());
+    m_windowManager.setStandardOutputFile(QProcess::nullDevice());
+    m_windowManager.setStandardErrorFile(QProcess::nullDevice());
+    QVERIFY(QTest::qWaitFor(
+        [this] {
+            if (m_windowManager.state() == QProcess::NotRunning)
+                m_windowManager.start("openbox", {"--sm-disable"});
+            return run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
+        },
+        10000));
+
+    // Closed windows come back for the next case.
+    qApp->setQuitOnLastWindowClosed(false);
+    // The engine's own texts in Chinese, as the client has them.
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
+    QLocale::setDefault(chinese);
+    for (const char *catalog : {"qtbase", "qtwebengine"}) {
+        auto *translator = new QTranslator(qApp);
+        QVERIFY(translator->load(chinese, catalog, "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
+        QCoreApplication::installTranslator(translator);
+    }
+
+    m_server.setAnswer("/guarded", 200,
+                       "<title>guarded</title><textarea id=t style='position:fixed;left:0;top:0;width:400px;"
+                       "height:100px'></textarea><script>onbeforeunload = e => { if (t.value) "
+                       "{ e.preventDefault(); e.returnValue = ''; } };</script>");
+    QVERIFY(m_server.start());
+
+    m_profile = new QWebEngineProfile(this);
+    configureBrowserProfile(m_profile);
+    m_frame = new CMainFrame;
+    QVERIFY(m_frame->LoadFrame([this](QWidget *parent) {
+        m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', parent);
+        return m_view;
+    }));
+    QObject::connect(m_frame, &CMainFrame::editPaste, m_view,
+                     [this] { m_view->triggerPageAction(QWebEnginePage::Paste); });
+    // Placed as the client places it, then maximised.
+    m_frame->setGeometry(183, 52, 1000, 600);
+    m_frame->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+    QTRY_VERIFY(m_frame->isActiveWindow());
+}
+
+void TestPageOnScreen::cleanupTestCase()
+{
+    delete m_frame;
+    delete m_profile;
+    if (m_windowManager.state() != QProcess::NotRunning) {
+        m_windowManager.terminate();
+        m_windowManager.waitForFinished(5000);
+    }
+}
+
+QString TestPageOnScreen::frameId() const
+{
+    return QString::number(m_frame->winId());
+}
+
+void TestPageOnScreen::load(const QByteArray &path)
+{
+    bool finished = false;
+    auto connection = connect(m_view, &QWebEngineView::loadFinished, this, [&](bool) { finished = true; });
+    m_view->load(m_server.url(QString::fromLatin1(path)));
+    QVERIFY2(waitUntil([&] { return finished; }), path.constData());
+    disconnect(connection);
+}
+
+void TestPageOnScreen::closeByWindowManager()
+{
+    xdotool({"windowactivate", "--sync", frameId()});
+    xdotool({"key", "alt+F4"});
+}
+
+void TestPageOnScreen::clickView(int x, int y)
+{
+    const QPoint at = m_view->mapTo(m_frame, QPoint(x, y));
+    xdotool({"windowactivate", "--sync", frameId()});
+    xdotool({"mousemove", "--window", frameId(), QString::number(at.x()), QString::number(at.y()), "click", "1"});
+}
+
+bool TestPageOnScreen::typeIntoPage(int x, int y, const QString &field, const QString &text)
+{
+    const QString value = field + QStringLiteral(".value");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        evaluate(m_view->page(), value + " = ''");
+        clickView(x, y);
+        xdotool({"type", "--delay", "20", text});
+        if (waitUntil([&] { return evaluate(m_view->page(), value).toString() == text; }, 3000))
+            return true;
+    }
+    return false;
+}
+
+void TestPageOnScreen::closeAsksTheGuardedPage()
+{
+    load("/guarded");
+    QVERIFY(typeIntoPage(50, 50, "t", "order 42"));
+
+    // Alt+F4 is openbox's close, as the title bar's button is.
+    QString prompt;
+    bool wholeText = false;
+    closeByWindowManager();
+    QVERIFY(waitUntil([&] {
+        if (QMessageBox *box = shownBox(); box && prompt.isEmpty()) {
+            prompt = box->text();
+            const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            wholeText = label && label->height() >= label->heightForWidth(label->width());
+            // Stays on the page.
+            box->button(QMessageBox::Cancel)->click();
+        }
+        return !prompt.isEmpty() && !shownBox();
+    }));
+    QVERIFY2(prompt.startsWith(QStringLiteral("您确定要离开此页面吗")), qPrintable(prompt));
+    QVERIFY(wholeText);
+    waitUntil([] { return false; }, 300); // room for a wrong close
+    QVERIFY(m_frame->isVisible());
+    QCOMPARE(evaluate(m_view->page(), "t.value").toString(), QStringLiteral("order 42"));
+
+    // Nothing typed: the window goes at once.
+    QVERIFY(evaluate(m_view->page(), "t.value = ''; true").toBool());
+    closeByWindowManager();
+    QVERIFY(waitUntil([&] { return !m_frame->isVisible(); }));
+    QVERIFY(!shownBox());
+    m_frame->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+}
+
+QTEST_MAIN(TestPageOnScreen)
+#include "tst_pageonscreen.moc"

@@ -1,0 +1,98 @@
+// The plain decisions behind the page's windows: which closes ask the page,
+// why a download failed and what it says, where file dialogs start, who may
+// go full screen.
+
+#include "browser/ClosePolicy.h"
+#include "browser/DownloadFailure.h"
+
+#include <QTest>
+
+class TestPagePolicies final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void closeAsksThePage_data();
+    void closeAsksThePage();
+    void downloadFailures_data();
+    void downloadFailures();
+    void downloadFolders_data();
+    void downloadFolders();
+};
+
+void TestPagePolicies::closeAsksThePage_data()
+{
+    QTest::addColumn<CloseCause>("cause");
+    QTest::addColumn<bool>("pageAgreed");
+    QTest::addColumn<CloseStep>("step");
+    QTest::addColumn<int>("limitMs");
+    QTest::newRow("user") << CloseCause::User << false << CloseStep::AskPage << 0;
+    QTest::newRow("user, page agreed") << CloseCause::User << true << CloseStep::CloseNow << 0;
+    QTest::newRow("page asked") << CloseCause::PageAsked << false << CloseStep::CloseNow << 0;
+    QTest::newRow("logout") << CloseCause::SessionEnd << false << CloseStep::AskPage << 3000;
+    QTest::newRow("logout, page agreed") << CloseCause::SessionEnd << true << CloseStep::CloseNow << 3000;
+    QTest::newRow("program ends") << CloseCause::ProgramEnd << false << CloseStep::CloseNow << 0;
+}
+
+void TestPagePolicies::closeAsksThePage()
+{
+    QFETCH(CloseCause, cause);
+    QFETCH(bool, pageAgreed);
+    QFETCH(CloseStep, step);
+    QFETCH(int, limitMs);
+    QCOMPARE(closeStep(cause, pageAgreed), step);
+    QCOMPARE(closeTimeLimitMs(cause), limitMs);
+}
+
+void TestPagePolicies::downloadFailures_data()
+{
+    using R = QWebEngineDownloadRequest;
+    QTest::addColumn<R::DownloadInterruptReason>("reason");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << R::NoReason << QString();
+    QTest::newRow("cancelled") << R::UserCanceled << QString();
+    QTest::newRow("access denied") << R::FileAccessDenied << "“a b.csv”下载失败：没有写入目标文件夹的权限。";
+    QTest::newRow("disk full") << R::FileNoSpace << "“a b.csv”下载失败：磁盘空间不足。";
+    QTest::newRow("too large") << R::FileTooLarge << "“a b.csv”下载失败：磁盘空间不足。";
+    QTest::newRow("disconnected") << R::NetworkDisconnected << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("network failed") << R::NetworkFailed << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("cut short") << R::FileTooShort << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("server failed") << R::ServerFailed << "“a b.csv”下载失败：服务器拒绝了下载。";
+    QTest::newRow("forbidden") << R::ServerForbidden << "“a b.csv”下载失败：服务器拒绝了下载。";
+    QTest::newRow("file failed") << R::FileFailed << "“a b.csv”下载失败：无法保存文件。";
+}
+
+void TestPagePolicies::downloadFailures()
+{
+    QFETCH(QWebEngineDownloadRequest::DownloadInterruptReason, reason);
+    QFETCH(QString, text);
+    QCOMPARE(downloadFailureText(QStringLiteral("a b.csv"), downloadFailureFor(reason)), text);
+}
+
+void TestPagePolicies::downloadFolders_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("isFolder");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("readOnlyDisk");
+    QTest::addColumn<DownloadFailure>("failure");
+    QTest::newRow("usable") << true << true << true << false << DownloadFailure::None;
+    QTest::newRow("missing") << false << false << false << false << DownloadFailure::FolderGone;
+    QTest::newRow("a file") << true << false << true << false << DownloadFailure::FolderGone;
+    QTest::newRow("not writable") << true << true << false << false << DownloadFailure::NoPermission;
+    QTest::newRow("read-only disk") << true << true << false << true << DownloadFailure::ReadOnly;
+}
+
+void TestPagePolicies::downloadFolders()
+{
+    QFETCH(bool, exists);
+    QFETCH(bool, isFolder);
+    QFETCH(bool, writable);
+    QFETCH(bool, readOnlyDisk);
+    QFETCH(DownloadFailure, failure);
+    QCOMPARE(downloadFolderFailure(exists, isFolder, writable, readOnlyDisk), failure);
+    QCOMPARE(downloadFailureText(QStringLiteral("x"), failure).isEmpty(), failure == DownloadFailure::None);
+}
+
+QTEST_APPLESS_MAIN(TestPagePolicies)
+#include "tst_pagepolicies.moc"
