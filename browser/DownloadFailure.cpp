@@ -3,6 +3,12 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+namespace {
+
+constexpr int serverContentLengthMismatch = 38;
+
+} // namespace
+
 DownloadFailure downloadFailureFor(QWebEngineDownloadRequest::DownloadInterruptReason reason)
 {
     using R = QWebEngineDownloadRequest;
@@ -33,6 +39,10 @@ DownloadFailure downloadFailureFor(QWebEngineDownloadRequest::DownloadInterruptR
     case R::ServerForbidden:
         return DownloadFailure::ServerRefused;
     default:
+        // The engine's reason for a body shorter than its announced length
+        // has no name in Qt's list.
+        if (static_cast<int>(reason) == serverContentLengthMismatch)
+            return DownloadFailure::Interrupted;
         return DownloadFailure::Other;
     }
 }

@@ -12,6 +12,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -91,6 +94,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void closeAsksTheGuardedPage();
+    void failedDownloadSaysSo_data();
+    void failedDownloadSaysSo();
 
 private:
     void load(const QByteArray &path);
@@ -141,6 +146,12 @@ void TestPageOnScreen::initTestCase()
                        "<title>guarded</title><textarea id=t style='position:fixed;left:0;top:0;width:400px;"
                        "height:100px'></textarea><script>onbeforeunload = e => { if (t.value) "
                        "{ e.preventDefault(); e.returnValue = ''; } };</script>");
+    const QByteArray report(2 * 1024 * 1024, 'r');
+    const QByteArray attachment = "Content-Type: application/octet-stream\r\n"
+                                  "Content-Disposition: attachment; filename=\"report.csv\"\r\n";
+    m_server.setAnswer("/report", 200, report, attachment);
+    // The server goes after 1 MB of 200.
+    m_server.setAnswer("/cut", 200, report.left(1024 * 1024), attachment + "Content-Length: 209715200\r\n");
     QVERIFY(m_server.start());
 
     m_profile = new QWebEngineProfile(this);
@@ -241,6 +252,65 @@ void TestPageOnScreen::closeAsksTheGuardedPage()
     QVERIFY(!shownBox());
     m_frame->showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+}
+
+void TestPageOnScreen::failedDownloadSaysSo_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("immutableFolder");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("folder not writable") << QByteArray("/report") << true
+                                         << QStringLiteral("“report.csv”下载失败：没有写入目标文件夹的权限。");
+    QTest::newRow("server goes mid-way") << QByteArray("/cut") << false
+                                         << QStringLiteral("“report.csv”下载失败：与服务器的连接中断。");
+}
+
+void TestPageOnScreen::failedDownloadSaysSo()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(bool, immutableFolder);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    qputenv("KELUMO_DOWNLOAD_DIR", QFile::encodeName(folder.path()));
+    // Permission bits do not stop root; an immutable folder does.
+    if (immutableFolder)
+        QCOMPARE(QProcess::execute("chattr", {"+i", folder.path()}), 0);
+    const auto unlock = qScopeGuard([&] {
+        if (immutableFolder)
+            QProcess::execute("chattr", {"-i", folder.path()});
+        qunsetenv("KELUMO_DOWNLOAD_DIR");
+    });
+
+    m_view->load(m_server.url(QString::fromLatin1(path)));
+    QElapsedTimer clock;
+    clock.start();
+    // In a message box, or in the download's own window.
+    bool seen = false;
+    QStringList texts;
+    const auto said = [&] {
+        if (seen)
+            return true;
+        texts.clear();
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->isVisible())
+                continue;
+            if (auto *box = qobject_cast<QMessageBox *>(window); box && box->text() == message) {
+                box->accept();
+                return seen = true;
+            }
+            for (QLabel *label : window->findChildren<QLabel *>()) {
+                texts << label->text();
+                if (label->text() == message) {
+                    window->close();
+                    return seen = true;
+                }
+            }
+        }
+        return false;
+    };
+    QVERIFY2(waitUntil(said, 10000), qPrintable(texts.join(" | ")));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_MAIN(TestPageOnScreen)

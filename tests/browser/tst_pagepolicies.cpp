@@ -57,6 +57,8 @@ void TestPagePolicies::downloadFailures_data()
     QTest::newRow("disconnected") << R::NetworkDisconnected << "“a b.csv”下载失败：与服务器的连接中断。";
     QTest::newRow("network failed") << R::NetworkFailed << "“a b.csv”下载失败：与服务器的连接中断。";
     QTest::newRow("cut short") << R::FileTooShort << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("shorter than announced") << R::DownloadInterruptReason(38)
+                                            << "“a b.csv”下载失败：与服务器的连接中断。";
     QTest::newRow("server failed") << R::ServerFailed << "“a b.csv”下载失败：服务器拒绝了下载。";
     QTest::newRow("forbidden") << R::ServerForbidden << "“a b.csv”下载失败：服务器拒绝了下载。";
     QTest::newRow("file failed") << R::FileFailed << "“a b.csv”下载失败：无法保存文件。";
