@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -94,6 +95,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void closeAsksTheGuardedPage();
+    void findBarTakesPaste();
     void failedDownloadSaysSo_data();
     void failedDownloadSaysSo();
 
@@ -152,6 +154,7 @@ void TestPageOnScreen::initTestCase()
     m_server.setAnswer("/report", 200, report, attachment);
     // The server goes after 1 MB of 200.
     m_server.setAnswer("/cut", 200, report.left(1024 * 1024), attachment + "Content-Length: 209715200\r\n");
+    m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
     QVERIFY(m_server.start());
 
     m_profile = new QWebEngineProfile(this);
@@ -252,6 +255,45 @@ void TestPageOnScreen::closeAsksTheGuardedPage()
     QVERIFY(!shownBox());
     m_frame->showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(m_frame));
+}
+
+void TestPageOnScreen::findBarTakesPaste()
+{
+    load("/fruit");
+    QApplication::clipboard()->setText(QStringLiteral("apple"));
+    clickView(300, 300);
+    xdotool({"key", "ctrl+f"});
+    FindBar *bar = nullptr;
+    QVERIFY(waitUntil([&] {
+        bar = PageCommands::attach(m_view)->findBar();
+        return bar && bar->searchField()->hasFocus();
+    }));
+    xdotool({"key", "ctrl+v"});
+    QVERIFY(waitUntil([&] { return bar->statusText() == QStringLiteral("第 1 项，共 3 项"); }));
+    QCOMPARE(bar->searchField()->text(), QStringLiteral("apple"));
+    // Select all and cut: the field is empty, the clipboard has it.
+    xdotool({"key", "ctrl+a", "ctrl+x"});
+    QVERIFY(waitUntil([&] { return bar->searchField()->text().isEmpty(); }));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("apple"));
+    xdotool({"key", "ctrl+z"});
+    QVERIFY(waitUntil([&] { return bar->searchField()->text() == QStringLiteral("apple"); }));
+    // The page's own keys still work from the bar.
+    QVERIFY(waitUntil([&] { return bar->statusText().endsWith(QStringLiteral("共 3 项")); }));
+    waitUntil([] { return false; }, 200); // the search of the restored text settles
+    const QString before = bar->statusText();
+    xdotool({"key", "F3"});
+    QVERIFY2(waitUntil([&] { return bar->statusText() != before; }), qPrintable(before));
+
+    // Its menu names the keys.
+    std::unique_ptr<QMenu> menu(bar->searchField()->createStandardContextMenu());
+    showEditingKeys(menu.get());
+    QStringList texts;
+    for (QAction *action : menu->actions())
+        texts << action->text().section('\t', 1);
+    for (const char *keys : {"Ctrl+Z", "Ctrl+X", "Ctrl+C", "Ctrl+V", "Ctrl+A"})
+        QVERIFY2(texts.contains(keys), qPrintable(texts.join(',')));
+    xdotool({"key", "Escape"});
+    QVERIFY(waitUntil([&] { return !bar->isVisible(); }));
 }
 
 void TestPageOnScreen::failedDownloadSaysSo_data()
