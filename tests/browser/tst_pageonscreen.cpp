@@ -96,6 +96,7 @@ private slots:
     void cleanupTestCase();
     void closeAsksTheGuardedPage();
     void findBarTakesPaste();
+    void popupsOnlyFromAClick();
     void failedDownloadSaysSo_data();
     void failedDownloadSaysSo();
 
@@ -155,6 +156,10 @@ void TestPageOnScreen::initTestCase()
     // The server goes after 1 MB of 200.
     m_server.setAnswer("/cut", 200, report.left(1024 * 1024), attachment + "Content-Length: 209715200\r\n");
     m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
+    m_server.setAnswer("/popups", 200,
+                       "<title>popups</title><a id=a href='/fruit' target=_blank style='position:fixed;left:0;"
+                       "top:0;width:300px;height:100px;display:block'>pop-up</a><script>for (let i = 0; i < 20; ++i) "
+                       "window.open('/fruit?' + i, '_blank');</script>");
     QVERIFY(m_server.start());
 
     m_profile = new QWebEngineProfile(this);
@@ -294,6 +299,20 @@ void TestPageOnScreen::findBarTakesPaste()
         QVERIFY2(texts.contains(keys), qPrintable(texts.join(',')));
     xdotool({"key", "Escape"});
     QVERIFY(waitUntil([&] { return !bar->isVisible(); }));
+}
+
+void TestPageOnScreen::popupsOnlyFromAClick()
+{
+    const auto popups = [this] { return m_frame->findChildren<BrowserWindow *>().size(); };
+    load("/popups");
+    waitUntil([] { return false; }, 500); // room for wrong windows
+    QCOMPARE(popups(), 0);
+    clickView(100, 50);
+    QVERIFY(waitUntil([&] { return popups() == 1; }));
+    waitUntil([] { return false; }, 300);
+    QCOMPARE(popups(), 1);
+    m_frame->findChildren<BrowserWindow *>().constFirst()->close();
+    QVERIFY(waitUntil([&] { return popups() == 0; }));
 }
 
 void TestPageOnScreen::failedDownloadSaysSo_data()
