@@ -18,4 +18,6 @@ void configureBrowserProfile(QWebEngineProfile *profile)
     // then drops window.open() calls no user action started, before any
     // window, or any hand-over to the system, is made for them.
     profile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    // Dashboards go full screen; which pages may is the view's decision.
+    profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
 }

@@ -97,6 +97,8 @@ private slots:
     void closeAsksTheGuardedPage();
     void findBarTakesPaste();
     void popupsOnlyFromAClick();
+    void fullScreen_data();
+    void fullScreen();
     void failedDownloadSaysSo_data();
     void failedDownloadSaysSo();
 
@@ -160,6 +162,9 @@ void TestPageOnScreen::initTestCase()
                        "<title>popups</title><a id=a href='/fruit' target=_blank style='position:fixed;left:0;"
                        "top:0;width:300px;height:100px;display:block'>pop-up</a><script>for (let i = 0; i < 20; ++i) "
                        "window.open('/fruit?' + i, '_blank');</script>");
+    m_server.setAnswer("/wall", 200,
+                       "<title>wall</title><button id=b style='position:fixed;left:0;top:0;width:300px;"
+                       "height:100px' onclick='document.documentElement.requestFullscreen()'>full</button>");
     QVERIFY(m_server.start());
 
     m_profile = new QWebEngineProfile(this);
@@ -313,6 +318,48 @@ void TestPageOnScreen::popupsOnlyFromAClick()
     QCOMPARE(popups(), 1);
     m_frame->findChildren<BrowserWindow *>().constFirst()->close();
     QVERIFY(waitUntil([&] { return popups() == 0; }));
+}
+
+void TestPageOnScreen::fullScreen_data()
+{
+    QTest::addColumn<bool>("byPage"); // else F11
+    QTest::addColumn<QString>("back"); // the key that comes back, or the page itself
+    QTest::newRow("page, Escape") << true << "Escape";
+    QTest::newRow("page, exits itself") << true << "";
+    QTest::newRow("F11, Escape") << false << "Escape";
+    QTest::newRow("F11, F11") << false << "F11";
+}
+
+void TestPageOnScreen::fullScreen()
+{
+    QFETCH(bool, byPage);
+    QFETCH(QString, back);
+    load("/wall");
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect before = m_frame->geometry();
+    const Qt::WindowStates stateBefore = m_frame->windowState();
+    const auto bars = [this] {
+        return m_frame->navigationBar()->isVisible() && m_frame->stateBar()->isVisible();
+    };
+    QVERIFY(bars());
+
+    if (byPage) {
+        clickView(100, 50);
+        QVERIFY(waitUntil([&] { return evaluate(m_view->page(), "!!document.fullscreenElement").toBool(); }));
+    } else {
+        clickView(500, 300);
+        xdotool({"key", "F11"});
+    }
+    QVERIFY(waitUntil([&] { return m_frame->geometry() == screen && m_view->geometry().size() == screen.size(); }));
+    QVERIFY(!m_frame->navigationBar()->isVisible() && !m_frame->stateBar()->isVisible());
+
+    if (back.isEmpty())
+        evaluate(m_view->page(), "document.exitFullscreen(); true");
+    else
+        xdotool({"key", back});
+    QVERIFY(waitUntil([&] { return m_frame->geometry() == before && bars(); }));
+    QCOMPARE(m_frame->windowState(), stateBefore);
+    QVERIFY(waitUntil([&] { return !evaluate(m_view->page(), "!!document.fullscreenElement").toBool(); }));
 }
 
 void TestPageOnScreen::failedDownloadSaysSo_data()

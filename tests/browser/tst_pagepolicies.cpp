@@ -4,6 +4,7 @@
 
 #include "browser/ClosePolicy.h"
 #include "browser/DownloadFailure.h"
+#include "browser/FullScreenPolicy.h"
 
 #include <QTest>
 
@@ -18,6 +19,8 @@ private slots:
     void downloadFailures();
     void downloadFolders_data();
     void downloadFolders();
+    void fullScreenRequests_data();
+    void fullScreenRequests();
 };
 
 void TestPagePolicies::closeAsksThePage_data()
@@ -94,6 +97,31 @@ void TestPagePolicies::downloadFolders()
     QFETCH(DownloadFailure, failure);
     QCOMPARE(downloadFolderFailure(exists, isFolder, writable, readOnlyDisk), failure);
     QCOMPARE(downloadFailureText(QStringLiteral("x"), failure).isEmpty(), failure == DownloadFailure::None);
+}
+
+void TestPagePolicies::fullScreenRequests_data()
+{
+    QTest::addColumn<QUrl>("origin");
+    QTest::addColumn<QUrl>("page");
+    QTest::addColumn<bool>("granted");
+    const QUrl page("http://bi.kelumo.com/wall/1?x=2");
+    QTest::newRow("the page's own") << QUrl("http://bi.kelumo.com") << page << true;
+    QTest::newRow("host in capitals") << QUrl("http://BI.kelumo.com/") << page << true;
+    QTest::newRow("another host's frame") << QUrl("http://ads.example.com") << page << false;
+    QTest::newRow("a subdomain") << QUrl("http://x.bi.kelumo.com") << page << false;
+    QTest::newRow("another port") << QUrl("http://bi.kelumo.com:8080") << page << false;
+    QTest::newRow("another scheme") << QUrl("https://bi.kelumo.com") << page << false;
+    QTest::newRow("loopback with port") << QUrl("http://127.0.0.1:5000") << QUrl("http://127.0.0.1:5000/a") << true;
+    QTest::newRow("no origin") << QUrl() << page << false;
+    QTest::newRow("a data page") << QUrl("data:text/html,x") << QUrl("data:text/html,x") << false;
+}
+
+void TestPagePolicies::fullScreenRequests()
+{
+    QFETCH(QUrl, origin);
+    QFETCH(QUrl, page);
+    QFETCH(bool, granted);
+    QCOMPARE(mayGoFullScreen(origin, page), granted);
 }
 
 QTEST_APPLESS_MAIN(TestPagePolicies)
