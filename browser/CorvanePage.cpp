@@ -2,7 +2,11 @@
 
 #include "base/KelumoConfig.h"
 
+#include "browser/FileDialogFolders.h"
+
+#include <QFileDialog>
 #include <QInputDialog>
+#include <QMimeDatabase>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWebEngineView>
@@ -20,6 +24,21 @@ void widenForCaption(QMessageBox &box)
     const int textWidth = box.fontMetrics().horizontalAdvance(box.text()) + 16;
     const int width = std::clamp(textWidth, 200, 440);
     box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(width));
+}
+
+// "*.csv *.xlsx" for the page's accept list (".csv", "text/csv", "image/*").
+QString nameFilterFor(const QStringList &accepted)
+{
+    QStringList patterns;
+    const QMimeDatabase mimes;
+    for (const QString &entry : accepted) {
+        if (entry.startsWith(QLatin1Char('.')))
+            patterns << QLatin1Char('*') + entry;
+        else if (const QMimeType type = mimes.mimeTypeForName(entry); type.isValid())
+            patterns << type.globPatterns();
+    }
+    patterns.removeDuplicates();
+    return patterns.isEmpty() ? QString() : QStringLiteral("(%1)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 } // namespace
@@ -79,4 +98,31 @@ bool CorvanePage::javaScriptPrompt(const QUrl &, const QString &msg, const QStri
     if (result)
         *result = text;
     return true;
+}
+
+QStringList CorvanePage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                                     const QStringList &acceptedMimeTypes)
+{
+    Q_UNUSED(oldFiles)
+    QWidget *parent = dialogParent();
+    const QString filter = nameFilterFor(acceptedMimeTypes);
+    QStringList chosen;
+    switch (mode) {
+    case FileSelectOpen:
+        chosen << QFileDialog::getOpenFileName(parent, QString(), uploadDialogFolder(), filter);
+        break;
+    case FileSelectOpenMultiple:
+        chosen = QFileDialog::getOpenFileNames(parent, QString(), uploadDialogFolder(), filter);
+        break;
+    case FileSelectUploadFolder:
+        chosen << QFileDialog::getExistingDirectory(parent, QString(), uploadDialogFolder());
+        break;
+    case FileSelectSave:
+        chosen << QFileDialog::getSaveFileName(parent, QString(), saveDialogFolder(), filter);
+        break;
+    }
+    chosen.removeAll(QString());
+    if (!chosen.isEmpty())
+        rememberDialogFolder(mode == FileSelectUploadFolder ? chosen.constFirst() + QStringLiteral("/.") : chosen.constFirst());
+    return chosen;
 }

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QScopeGuard>
 #include <QEventLoop>
 #include <QLabel>
@@ -97,6 +98,7 @@ private slots:
     void closeAsksTheGuardedPage();
     void findBarTakesPaste();
     void popupsOnlyFromAClick();
+    void uploadDialogStartsAtHome();
     void fullScreen_data();
     void fullScreen();
     void failedDownloadSaysSo_data();
@@ -165,6 +167,9 @@ void TestPageOnScreen::initTestCase()
     m_server.setAnswer("/wall", 200,
                        "<title>wall</title><button id=b style='position:fixed;left:0;top:0;width:300px;"
                        "height:100px' onclick='document.documentElement.requestFullscreen()'>full</button>");
+    m_server.setAnswer("/upload", 200,
+                       "<title>upload</title><input id=f type=file style='position:fixed;left:0;top:0;"
+                       "width:300px;height:100px'>");
     QVERIFY(m_server.start());
 
     m_profile = new QWebEngineProfile(this);
@@ -243,10 +248,18 @@ void TestPageOnScreen::closeAsksTheGuardedPage()
     bool wholeText = false;
     closeByWindowManager();
     QVERIFY(waitUntil([&] {
+        // Judged once it is on screen and laid out: the poll after the one that saw it.
         if (QMessageBox *box = shownBox(); box && prompt.isEmpty()) {
+            if (!box->property("seen").toBool()) {
+                box->setProperty("seen", true);
+                return false;
+            }
             prompt = box->text();
             const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
-            wholeText = label && label->height() >= label->heightForWidth(label->width());
+            wholeText = label && label->height() >= label->heightForWidth(label->width())
+                        && label->width() >= label->minimumSizeHint().width();
+            if (qEnvironmentVariableIsSet("KELUMO_TEST_SHOT"))
+                run("import", {"-window", "root", qEnvironmentVariable("KELUMO_TEST_SHOT")});
             // Stays on the page.
             box->button(QMessageBox::Cancel)->click();
         }
@@ -318,6 +331,43 @@ void TestPageOnScreen::popupsOnlyFromAClick()
     QCOMPARE(popups(), 1);
     m_frame->findChildren<BrowserWindow *>().constFirst()->close();
     QVERIFY(waitUntil([&] { return popups() == 0; }));
+}
+
+void TestPageOnScreen::uploadDialogStartsAtHome()
+{
+    // Never in the working folder: home (there are no Documents), then the
+    // folder of the file chosen last.
+    QTemporaryDir home;
+    QTemporaryDir working;
+    QTemporaryDir chosenFolder;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const QString oldWorking = QDir::currentPath();
+    QDir::setCurrent(working.path());
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        QDir::setCurrent(oldWorking);
+    });
+    QFile chosen(chosenFolder.filePath("orders.csv"));
+    QVERIFY(chosen.open(QIODevice::WriteOnly));
+    chosen.close();
+
+    load("/upload");
+    for (const QString &expected : {home.path(), chosenFolder.path()}) {
+        QString started;
+        clickView(100, 50);
+        QVERIFY(waitUntil([&] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *dialog = qobject_cast<QFileDialog *>(window); dialog && dialog->isVisible()) {
+                    started = dialog->directory().absolutePath();
+                    dialog->selectFile(chosen.fileName());
+                    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+                }
+            return !started.isEmpty();
+        }));
+        QCOMPARE(started, QDir(expected).absolutePath());
+        QVERIFY(waitUntil([&] { return evaluate(m_view->page(), "f.files.length").toInt() == 1; }));
+    }
 }
 
 void TestPageOnScreen::fullScreen_data()

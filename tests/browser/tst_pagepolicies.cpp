@@ -4,6 +4,7 @@
 
 #include "browser/ClosePolicy.h"
 #include "browser/DownloadFailure.h"
+#include "browser/FileDialogFolders.h"
 #include "browser/FullScreenPolicy.h"
 
 #include <QTest>
@@ -19,6 +20,8 @@ private slots:
     void downloadFailures();
     void downloadFolders_data();
     void downloadFolders();
+    void dialogFolders_data();
+    void dialogFolders();
     void fullScreenRequests_data();
     void fullScreenRequests();
 };
@@ -97,6 +100,32 @@ void TestPagePolicies::downloadFolders()
     QFETCH(DownloadFailure, failure);
     QCOMPARE(downloadFolderFailure(exists, isFolder, writable, readOnlyDisk), failure);
     QCOMPARE(downloadFailureText(QStringLiteral("x"), failure).isEmpty(), failure == DownloadFailure::None);
+}
+
+void TestPagePolicies::dialogFolders_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("lastUsed");
+    QTest::addColumn<QString>("upload");
+    QTest::addColumn<QString>("save");
+    // Documents /d, Downloads /dl, home /h throughout.
+    QTest::newRow("first dialog") << "" << "" << "/d" << "/dl";
+    QTest::newRow("after one") << "" << "/last" << "/last" << "/last";
+    QTest::newRow("download folder set") << "/set" << "/last" << "/last" << "/set";
+    QTest::newRow("download folder set, first") << "/set" << "" << "/d" << "/set";
+}
+
+void TestPagePolicies::dialogFolders()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, lastUsed);
+    QFETCH(QString, upload);
+    QFETCH(QString, save);
+    QCOMPARE(uploadDialogFolder(lastUsed, "/d", "/h"), upload);
+    QCOMPARE(saveDialogFolder(setting, lastUsed, "/dl", "/h"), save);
+    // Without Documents or Downloads: home, never the working folder.
+    QCOMPARE(uploadDialogFolder(QString(), QString(), "/h"), QStringLiteral("/h"));
+    QCOMPARE(saveDialogFolder(QString(), QString(), QString(), "/h"), QStringLiteral("/h"));
 }
 
 void TestPagePolicies::fullScreenRequests_data()
