@@ -2,16 +2,20 @@
 
 #include "base/KelumoConfig.h"
 
+#include "browser/DropPolicy.h"
 #include "browser/FileDialogFolders.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMimeDatabase>
+#include <QTimer>
 #include <QMessageBox>
 #include <QPointer>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEngineView>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -45,6 +49,8 @@ QString nameFilterFor(const QStringList &accepted)
 
 CorvanePage::CorvanePage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
 {
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest &request) { m_newWindowUrl = request.requestedUrl(); });
 }
 
 QString CorvanePage::dialogCaption()
@@ -125,4 +131,25 @@ QStringList CorvanePage::chooseFiles(FileSelectionMode mode, const QStringList &
     if (!chosen.isEmpty())
         rememberDialogFolder(mode == FileSelectUploadFolder ? chosen.constFirst() + QStringLiteral("/.") : chosen.constFirst());
     return chosen;
+}
+
+bool CorvanePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    if (!pageMayOpen(url, type)) {
+        // The engine opens a dropped file in a window made for it, before it
+        // tries the address: a window that has shown nothing goes again.
+        if (const QUrl shown = QWebEnginePage::url();
+            isMainFrame && (shown.isEmpty() || shown == QUrl(QStringLiteral("about:blank"))))
+            QTimer::singleShot(0, this, [this] { triggerAction(RequestClose); });
+        return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+QWebEnginePage *CorvanePage::createWindow(WebWindowType type)
+{
+    const QUrl url = std::exchange(m_newWindowUrl, QUrl());
+    if (!pageMayOpen(url, NavigationTypeLinkClicked))
+        return nullptr;
+    return QWebEnginePage::createWindow(type);
 }

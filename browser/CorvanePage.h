@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QUrl>
 #include <QWebEnginePage>
 
 class QMessageBox;
@@ -26,6 +27,10 @@ protected:
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
                           QString *result) override;
+    // A file dropped on a page that does not take it is not opened.
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    // Nor in a window of its own.
+    QWebEnginePage *createWindow(WebWindowType type) override;
     // Upload dialogs start in the last folder used, else Documents or home.
     QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
                             const QStringList &acceptedMimeTypes) override;
@@ -35,4 +40,6 @@ private:
     int runBox(QMessageBox &box);
 
     QPointer<QMessageBox> m_openBox;
+    // The address of the window asked for last, told just before createWindow.
+    QUrl m_newWindowUrl;
 };

@@ -21,6 +21,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -99,6 +100,8 @@ private slots:
     void findBarTakesPaste();
     void popupsOnlyFromAClick();
     void uploadDialogStartsAtHome();
+    void droppedFiles_data();
+    void droppedFiles();
     void fullScreen_data();
     void fullScreen();
     void failedDownloadSaysSo_data();
@@ -170,6 +173,10 @@ void TestPageOnScreen::initTestCase()
     m_server.setAnswer("/upload", 200,
                        "<title>upload</title><input id=f type=file style='position:fixed;left:0;top:0;"
                        "width:300px;height:100px'>");
+    m_server.setAnswer("/dropzone", 200,
+                       "<title>dropzone</title><div id=z style='position:fixed;inset:0'></div><script>"
+                       "z.ondragover = e => e.preventDefault(); window.dropped = '';"
+                       "z.ondrop = e => { e.preventDefault(); dropped = e.dataTransfer.files[0].name; };</script>");
     QVERIFY(m_server.start());
 
     m_profile = new QWebEngineProfile(this);
@@ -368,6 +375,46 @@ void TestPageOnScreen::uploadDialogStartsAtHome()
         QCOMPARE(started, QDir(expected).absolutePath());
         QVERIFY(waitUntil([&] { return evaluate(m_view->page(), "f.files.length").toInt() == 1; }));
     }
+}
+
+void TestPageOnScreen::droppedFiles_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<QString>("dropped"); // what the page got
+    QTest::newRow("page takes drops") << QByteArray("/dropzone") << "orders.csv";
+    QTest::newRow("page does not") << QByteArray("/fruit") << "";
+}
+
+void TestPageOnScreen::droppedFiles()
+{
+    QFETCH(QByteArray, page);
+    QFETCH(QString, dropped);
+    QTemporaryDir folder;
+    QFile file(folder.filePath("orders.csv"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("1,2\n");
+    file.close();
+    load(page);
+    const QUrl before = m_view->url();
+
+    QWidget *target = m_view->focusProxy();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(file.fileName())});
+    const QPointF at(200, 200);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &move);
+    waitUntil([] { return false; }, 300);
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &drop);
+    waitUntil([] { return false; }, 1500); // room for a wrong window, load or dialog
+
+    QVERIFY(waitUntil([&] { return m_frame->findChildren<BrowserWindow *>().isEmpty(); }, 3000));
+    QCOMPARE(m_view->url(), before);
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible() || !qobject_cast<QDialog *>(window), qPrintable(window->windowTitle()));
+    QCOMPARE(evaluate(m_view->page(), "window.dropped || ''").toString(), dropped);
 }
 
 void TestPageOnScreen::fullScreen_data()

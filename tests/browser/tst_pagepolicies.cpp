@@ -4,6 +4,7 @@
 
 #include "browser/ClosePolicy.h"
 #include "browser/DownloadFailure.h"
+#include "browser/DropPolicy.h"
 #include "browser/FileDialogFolders.h"
 #include "browser/FullScreenPolicy.h"
 
@@ -22,6 +23,8 @@ private slots:
     void downloadFolders();
     void dialogFolders_data();
     void dialogFolders();
+    void pageNavigations_data();
+    void pageNavigations();
     void fullScreenRequests_data();
     void fullScreenRequests();
 };
@@ -126,6 +129,33 @@ void TestPagePolicies::dialogFolders()
     // Without Documents or Downloads: home, never the working folder.
     QCOMPARE(uploadDialogFolder(QString(), QString(), "/h"), QStringLiteral("/h"));
     QCOMPARE(saveDialogFolder(QString(), QString(), QString(), "/h"), QStringLiteral("/h"));
+}
+
+void TestPagePolicies::pageNavigations_data()
+{
+    using P = QWebEnginePage;
+    QTest::addColumn<QUrl>("url");
+    QTest::addColumn<P::NavigationType>("type");
+    QTest::addColumn<bool>("allowed");
+    const QUrl file = QUrl::fromLocalFile("/home/u/orders.csv");
+    const QUrl page("http://bi.kelumo.com/a");
+    QTest::newRow("dropped file") << file << P::NavigationTypeLinkClicked << false;
+    QTest::newRow("file by a form") << file << P::NavigationTypeFormSubmitted << false;
+    QTest::newRow("file by a redirect") << file << P::NavigationTypeRedirect << false;
+    QTest::newRow("file by a script") << file << P::NavigationTypeOther << false;
+    QTest::newRow("file, the client's own load") << file << P::NavigationTypeTyped << true;
+    QTest::newRow("file, reloaded") << file << P::NavigationTypeReload << true;
+    QTest::newRow("file, history") << file << P::NavigationTypeBackForward << true;
+    QTest::newRow("link") << page << P::NavigationTypeLinkClicked << true;
+    QTest::newRow("data") << QUrl("data:text/html,x") << P::NavigationTypeOther << true;
+}
+
+void TestPagePolicies::pageNavigations()
+{
+    QFETCH(QUrl, url);
+    QFETCH(QWebEnginePage::NavigationType, type);
+    QFETCH(bool, allowed);
+    QCOMPARE(pageMayOpen(url, type), allowed);
 }
 
 void TestPagePolicies::fullScreenRequests_data()
