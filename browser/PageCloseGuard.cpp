@@ -1,5 +1,6 @@
 #include "browser/PageCloseGuard.h"
 
+#include "browser/BrowserWindow.h"
 #include "browser/CorvanePage.h"
 
 #include <QCloseEvent>
@@ -20,6 +21,10 @@ PageCloseGuard::PageCloseGuard(QWebEngineView *view) : QObject(view), m_view(vie
 {
     m_window->installEventFilter(this);
     connect(view->page(), &QWebEnginePage::windowCloseRequested, this, [this] {
+        // A pop-up goes when its page asks; the main window only when it was
+        // the one asking (its page's own window.close() does not end the program).
+        if (!m_asked && !qobject_cast<BrowserWindow *>(m_window.data()))
+            return;
         m_pageAgreed = true;
         if (m_window)
             m_window->close();
@@ -31,6 +36,9 @@ PageCloseGuard::PageCloseGuard(QWebEngineView *view) : QObject(view), m_view(vie
 
 bool PageCloseGuard::eventFilter(QObject *watched, QEvent *event)
 {
+    // A window shown again asks its page again.
+    if (watched == m_window && event->type() == QEvent::Show)
+        m_pageAgreed = m_asked = false;
     if (watched == m_window && event->type() == QEvent::Close
         && closeStep(CloseCause::User, m_pageAgreed) == CloseStep::AskPage) {
         event->ignore();
@@ -44,6 +52,7 @@ void PageCloseGuard::askPage()
 {
     // The engine answers with windowCloseRequested when the page lets go, and
     // with nothing when the user chose to stay.
+    m_asked = true;
     m_view->page()->triggerAction(QWebEnginePage::RequestClose);
 }
 

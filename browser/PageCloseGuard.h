@@ -38,4 +38,5 @@ private:
     QWebEngineView *m_view;
     QPointer<QWidget> m_window;
     bool m_pageAgreed = false;
+    bool m_asked = false;
 };
