@@ -19,7 +19,6 @@ BrowserWindow::BrowserWindow(QWebEngineProfile *profile, const QString &programF
         resize(framePlacement(screen->availableGeometry().size()).size());
 
     QWebEnginePage *page = m_view->page();
-    connect(page, &QWebEnginePage::windowCloseRequested, this, &QWidget::close);
     // window.open() with a size: the page asks for the size of its content.
     connect(page, &QWebEnginePage::geometryChangeRequested, this, [this](const QRect &geometry) {
         if (geometry.isValid())

@@ -7,6 +7,7 @@
 #include "browser/DownloadManager.h"
 #include "browser/ErrorPagePolicy.h"
 #include "browser/FramePlacement.h"
+#include "browser/PageCloseGuard.h"
 #include "browser/PageCommands.h"
 #include "browser/PageRecovery.h"
 #include "browser/ProxyLoginDlg.h"
@@ -48,6 +49,7 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     setPage(corvanePage);
     DownloadManager::attach(profile);
     PageCommands::attach(this);
+    PageCloseGuard::attach(this);
 
     QWebEnginePage *p = page();
     connect(p, &QWebEnginePage::loadingChanged, this,

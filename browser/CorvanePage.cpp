@@ -7,19 +7,47 @@
 
 #include <QDesktopServices>
 
+#include "browser/DropPolicy.h"
+#include "browser/FileDialogFolders.h"
+
+#include <QFileDialog>
 #include <QInputDialog>
+#include <QMimeDatabase>
+#include <QTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineView>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
-// A box sized to a short message would cut its caption off.
+// A box sized to a short message would cut its caption off, and one sized
+// by the style alone cut the engine's prompt before leaving a page: wide
+// enough for the text in a line or two.
 void widenForCaption(QMessageBox &box)
 {
     box.setTextFormat(Qt::PlainText);
-    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 200px; }"));
+    const int textWidth = box.fontMetrics().horizontalAdvance(box.text()) + 16;
+    const int width = std::clamp(textWidth, 200, 440);
+    box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: %1px; }").arg(width));
+}
+
+// "*.csv *.xlsx" for the page's accept list (".csv", "text/csv", "image/*").
+QString nameFilterFor(const QStringList &accepted)
+{
+    QStringList patterns;
+    const QMimeDatabase mimes;
+    for (const QString &entry : accepted) {
+        if (entry.startsWith(QLatin1Char('.')))
+            patterns << QLatin1Char('*') + entry;
+        else if (const QMimeType type = mimes.mimeTypeForName(entry); type.isValid())
+            patterns << type.globPatterns();
+    }
+    patterns.removeDuplicates();
+    return patterns.isEmpty() ? QString() : QStringLiteral("(%1)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 NavigationStart startOf(QWebEnginePage::NavigationType type)
@@ -62,6 +90,14 @@ CorvanePage::CorvanePage(QWebEngineProfile *profile, QObject *parent) : QWebEngi
 
 bool CorvanePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    if (!pageMayOpen(url, type)) {
+        // The engine opens a dropped file in a window made for it, before it
+        // tries the address: a window that has shown nothing goes again.
+        if (const QUrl shown = QWebEnginePage::url();
+            isMainFrame && (shown.isEmpty() || shown == QUrl(QStringLiteral("about:blank"))))
+            QTimer::singleShot(0, this, [this] { triggerAction(RequestClose); });
+        return false;
+    }
     return follow(url, startOf(type), isMainFrame);
 }
 
@@ -73,7 +109,8 @@ QWebEnginePage *CorvanePage::createWindow(WebWindowType)
 
 void CorvanePage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
 {
-    if (!follow(request.requestedUrl(), NavigationStart::NewWindow, true))
+    const QUrl url = request.requestedUrl();
+    if (!pageMayOpen(url, NavigationTypeLinkClicked) || !follow(url, NavigationStart::NewWindow, true))
         return;
     if (QWebEnginePage *page = QWebEnginePage::createWindow(windowTypeOf(request.destination())))
         request.openIn(page);
@@ -119,7 +156,7 @@ void CorvanePage::javaScriptAlert(const QUrl &, const QString &msg)
 {
     QMessageBox box(QMessageBox::Information, dialogCaption(), msg, QMessageBox::Ok, dialogParent());
     widenForCaption(box);
-    box.exec();
+    runBox(box);
 }
 
 bool CorvanePage::javaScriptConfirm(const QUrl &, const QString &msg)
@@ -127,7 +164,20 @@ bool CorvanePage::javaScriptConfirm(const QUrl &, const QString &msg)
     QMessageBox box(QMessageBox::Question, dialogCaption(), msg, QMessageBox::Ok | QMessageBox::Cancel,
                     dialogParent());
     widenForCaption(box);
-    return box.exec() == QMessageBox::Ok;
+    // The engine's prompt before leaving a page comes this way too.
+    return runBox(box) == QMessageBox::Ok;
+}
+
+int CorvanePage::runBox(QMessageBox &box)
+{
+    m_openBox = &box;
+    return box.exec();
+}
+
+void CorvanePage::dismissDialogs()
+{
+    if (m_openBox)
+        m_openBox->done(QMessageBox::Ok);
 }
 
 bool CorvanePage::javaScriptPrompt(const QUrl &, const QString &msg, const QString &defaultValue, QString *result)
@@ -142,4 +192,31 @@ bool CorvanePage::javaScriptPrompt(const QUrl &, const QString &msg, const QStri
     if (result)
         *result = text;
     return true;
+}
+
+QStringList CorvanePage::chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                                     const QStringList &acceptedMimeTypes)
+{
+    Q_UNUSED(oldFiles)
+    QWidget *parent = dialogParent();
+    const QString filter = nameFilterFor(acceptedMimeTypes);
+    QStringList chosen;
+    switch (mode) {
+    case FileSelectOpen:
+        chosen << QFileDialog::getOpenFileName(parent, QString(), uploadDialogFolder(), filter);
+        break;
+    case FileSelectOpenMultiple:
+        chosen = QFileDialog::getOpenFileNames(parent, QString(), uploadDialogFolder(), filter);
+        break;
+    case FileSelectUploadFolder:
+        chosen << QFileDialog::getExistingDirectory(parent, QString(), uploadDialogFolder());
+        break;
+    case FileSelectSave:
+        chosen << QFileDialog::getSaveFileName(parent, QString(), saveDialogFolder(), filter);
+        break;
+    }
+    chosen.removeAll(QString());
+    if (!chosen.isEmpty())
+        rememberDialogFolder(mode == FileSelectUploadFolder ? chosen.constFirst() + QStringLiteral("/.") : chosen.constFirst());
+    return chosen;
 }

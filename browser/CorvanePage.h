@@ -2,10 +2,14 @@
 
 #include "browser/NavigationPolicy.h"
 
+#include <QPointer>
 #include <QStringList>
+#include <QUrl>
 #include <QWebEnginePage>
 
 #include <functional>
+
+class QMessageBox;
 class QWebEngineNewWindowRequest;
 
 // The view's page. JavaScript's alert, confirm and prompt speak as the
@@ -27,22 +31,32 @@ public:
     void triggerAction(WebAction action, bool checked = false) override;
     // The application's start-address buffer: its host is the platform's.
     void SetStartUrlBuffer(const char *buffer) { m_startUrlBuffer = buffer; }
+    // Ends the page's JavaScript dialog that is up, if any, as its OK button
+    // would: the window is going anyway.
+    void dismissDialogs();
 
 protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
-    QWebEnginePage *createWindow(WebWindowType type) override;
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &securityOrigin, const QString &msg, const QString &defaultValue,
                           QString *result) override;
+    // A file dropped on a page that does not take it is not opened, and a
+    // site outside the platform goes to the system's browser.
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    // New windows are decided in onNewWindowRequested(), which has the address.
+    QWebEnginePage *createWindow(WebWindowType type) override;
+    // Upload dialogs start in the last folder used, else Documents or home.
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList &oldFiles,
+                            const QStringList &acceptedMimeTypes) override;
 
 private:
     QWidget *dialogParent() const;
-
-    std::function<bool(WebAction)> m_actionFilter;
+    int runBox(QMessageBox &box);
     bool follow(const QUrl &url, NavigationStart start, bool mainFrame);
     void onNewWindowRequested(QWebEngineNewWindowRequest &request);
 
+    std::function<bool(WebAction)> m_actionFilter;
+    QPointer<QMessageBox> m_openBox;
     const char *m_startUrlBuffer = nullptr;
     QString m_site;
     QString m_loginEndpoint;

@@ -4,12 +4,17 @@
 
 #include "base/Trace.h"
 
+#include "base/KelumoConfig.h"
+
 #include "browser/BrowserWindow.h"
+#include "browser/DownloadFailure.h"
+#include "browser/FileDialogFolders.h"
 #include "browser/DownloadProgress.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -34,22 +39,32 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
 
     const QString fixedFolder = QString::fromStdString(ClientSettings::fromEnvironment().downloadFolder);
-    if (!fixedFolder.isEmpty()) {
+    const QString name = download->suggestedFileName();
+    // A folder that is gone is asked for again, as when none is set; one that
+    // cannot be written ends the download with the reason.
+    if (!fixedFolder.isEmpty() && downloadFolderFailure(fixedFolder) != DownloadFailure::FolderGone) {
         download->setDownloadDirectory(fixedFolder);
-        download->setDownloadFileName(download->suggestedFileName());
+        download->setDownloadFileName(name);
     } else {
         // Asked for while the engine waits: a download not accepted by the
         // time this returns is cancelled.
-        const QString suggested = QDir(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation))
-                                      .filePath(download->suggestedFileName());
+        const QString suggested = QDir(saveDialogFolder()).filePath(name);
         const QString chosen = QFileDialog::getSaveFileName(view, QStringLiteral("另存为"), suggested);
         if (chosen.isEmpty()) {
             download->cancel();
             return;
         }
+        rememberDialogFolder(chosen);
         const QFileInfo target(chosen);
         download->setDownloadDirectory(target.absolutePath());
         download->setDownloadFileName(target.fileName());
+    }
+    if (const DownloadFailure failure = downloadFolderFailure(download->downloadDirectory());
+        failure != DownloadFailure::None) {
+        const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+        download->cancel();
+        refuse(view, filePath, failure);
+        return;
     }
 
     const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
@@ -64,4 +79,17 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
 
     auto *progress = new DownloadProgress(download, filePath, BrowserWindow::ownerFor(view));
     progress->show();
+}
+
+void DownloadManager::refuse(QWidget *view, const QString &filePath, DownloadFailure failure)
+{
+    trace("download failed", (filePath + QLatin1Char(' ') + QLatin1String(downloadFailureName(failure))).toStdString());
+    emit downloadFinished(filePath, false);
+    const QString text = downloadFailureText(QFileInfo(filePath).fileName(), failure);
+    trace("message", text.toStdString());
+    // Not exec(): this runs inside the engine's signal.
+    auto *box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kelumo::productName), text, QMessageBox::Ok,
+                                view ? view->window() : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }

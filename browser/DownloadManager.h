@@ -4,6 +4,8 @@
 #include <QString>
 
 class QWebEngineDownloadRequest;
+class QWidget;
+enum class DownloadFailure;
 class QWebEngineProfile;
 
 // Takes a profile's downloads: asks where to save each one (or, when the
@@ -25,4 +27,6 @@ private:
     explicit DownloadManager(QWebEngineProfile *profile);
 
     void onDownloadRequested(QWebEngineDownloadRequest *download);
+    // A download that cannot be saved: traced, and said in a message.
+    void refuse(QWidget *view, const QString &filePath, DownloadFailure failure);
 };

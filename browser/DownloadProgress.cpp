@@ -2,6 +2,8 @@
 
 #include "base/KelumoConfig.h"
 
+#include "browser/DownloadFailure.h"
+
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -59,6 +61,18 @@ DownloadProgress::DownloadProgress(QWebEngineDownloadRequest *download, const QS
     connect(download, &QWebEngineDownloadRequest::receivedBytesChanged, this, [this] { updateProgress(); });
     connect(download, &QWebEngineDownloadRequest::totalBytesChanged, this, [this] { updateProgress(); });
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this] { finish(); });
+    // An interrupted download may wait to be resumed for good: it is ended
+    // here, its partial file removed with it, and the reason said.
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this, [this](QWebEngineDownloadRequest::DownloadState state) {
+        if (state != QWebEngineDownloadRequest::DownloadInterrupted || !m_download)
+            return;
+        m_failure = downloadFailureFor(m_download->interruptReason());
+        if (m_failure == DownloadFailure::None)
+            m_failure = DownloadFailure::Other;
+        if (!m_download->isFinished())
+            m_download->cancel();
+        finish();
+    });
     updateProgress();
     if (download->isFinished())
         finish();
@@ -83,7 +97,7 @@ void DownloadProgress::updateProgress()
 
 void DownloadProgress::finish()
 {
-    if (!m_download || !m_download->isFinished())
+    if (!m_download || (!m_download->isFinished() && m_failure == DownloadFailure::None))
         return;
     m_bar->setRange(0, 100);
     switch (m_download->state()) {
@@ -92,11 +106,17 @@ void DownloadProgress::finish()
         m_status->setText(QStringLiteral("下载完成，已保存到 %1").arg(QFileInfo(m_filePath).absolutePath()));
         break;
     case QWebEngineDownloadRequest::DownloadCancelled:
-        m_status->setText(QStringLiteral("下载已取消"));
-        break;
+        if (m_failure == DownloadFailure::None) {
+            m_status->setText(QStringLiteral("下载已取消"));
+            break;
+        }
+        [[fallthrough]];
     default:
-        // The engine's reason text is not for users; the outcome is what counts.
-        m_status->setText(QStringLiteral("下载失败，请稍后重试"));
+        // The engine's reason text is not for users: ours names the file and why.
+        if (m_failure == DownloadFailure::None)
+            m_failure = downloadFailureFor(m_download->interruptReason());
+        m_status->setText(downloadFailureText(QFileInfo(m_filePath).fileName(),
+                                              m_failure == DownloadFailure::None ? DownloadFailure::Other : m_failure));
         break;
     }
     m_status->setWordWrap(true);

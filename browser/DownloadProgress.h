@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browser/DownloadFailure.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -26,6 +28,8 @@ private:
     void finish();
 
     QPointer<QWebEngineDownloadRequest> m_download;
+    // Why the download failed, once it has.
+    DownloadFailure m_failure = DownloadFailure::None;
     QString m_filePath;
     QLabel *m_status;
     QProgressBar *m_bar;

@@ -4,9 +4,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStyle>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineView>
+
+#include <iterator>
 
 QString findStatusText(const QString &searchText, int activeMatch, int numberOfMatches)
 {
@@ -15,6 +18,28 @@ QString findStatusText(const QString &searchText, int activeMatch, int numberOfM
     if (numberOfMatches <= 0 || activeMatch <= 0)
         return QStringLiteral("无匹配");
     return QStringLiteral("第 %1 项，共 %2 项").arg(activeMatch).arg(numberOfMatches);
+}
+
+void showEditingKeys(QMenu *menu)
+{
+    // Qt leaves a key out of the menu when a window's shortcut has it too;
+    // the frame's editing keys do, yet in the field they edit. Qt 6.4 names
+    // the entries by nothing but their order: undo, redo, cut, copy, paste,
+    // delete, select all.
+    static const QKeySequence::StandardKey keys[] = {QKeySequence::Undo,  QKeySequence::Redo,
+                                                     QKeySequence::Cut,   QKeySequence::Copy,
+                                                     QKeySequence::Paste, QKeySequence::UnknownKey,
+                                                     QKeySequence::SelectAll};
+    std::size_t entry = 0;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        if (entry >= std::size(keys))
+            break;
+        const QKeySequence::StandardKey key = keys[entry++];
+        if (key != QKeySequence::UnknownKey && !action->text().contains(QLatin1Char('\t')))
+            action->setText(action->text() + QLatin1Char('\t') + QKeySequence(key).toString(QKeySequence::NativeText));
+    }
 }
 
 FindBar::FindBar(QWebEngineView *view, QWidget *parent)
@@ -35,6 +60,13 @@ FindBar::FindBar(QWebEngineView *view, QWidget *parent)
     m_field->setClearButtonEnabled(true);
     m_field->setMaximumWidth(260);
     m_field->installEventFilter(this);
+    m_field->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_field, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        QMenu *menu = m_field->createStandardContextMenu();
+        showEditingKeys(menu);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_field->mapToGlobal(pos));
+    });
     addWidget(m_field);
     QAction *previous = addAction(style()->standardIcon(QStyle::SP_ArrowUp), QStringLiteral("上一个"));
     QAction *next = addAction(style()->standardIcon(QStyle::SP_ArrowDown), QStringLiteral("下一个"));

@@ -3,6 +3,7 @@
 #include <QToolBar>
 
 class QLabel;
+class QMenu;
 class QLineEdit;
 class QWebEngineFindTextResult;
 class QWebEngineView;
@@ -10,6 +11,10 @@ class QWebEngineView;
 // "第 n 项，共 m 项" for the active match of a search, "无匹配" when there is
 // none, nothing while the search text is empty.
 QString findStatusText(const QString &searchText, int activeMatch, int numberOfMatches);
+
+// Writes each editing entry's keys (Ctrl+Z, Ctrl+X, Ctrl+C, Ctrl+V, Ctrl+A)
+// into a text field's standard context menu.
+void showEditingKeys(QMenu *menu);
 
 // The bar that finds text in a view's page: it searches as the user types,
 // Enter and F3 go to the next match, Shift+Enter and Shift+F3 to the previous

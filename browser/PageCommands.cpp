@@ -1,6 +1,7 @@
 #include "browser/PageCommands.h"
 
 #include "browser/FindBar.h"
+#include "browser/FullScreenMode.h"
 #include "browser/PagePrinter.h"
 #include "browser/PageZoom.h"
 #include "browser/ZoomMemory.h"
@@ -39,6 +40,7 @@ QList<QKeySequence> PageCommands::keysFor(Command command)
     case Command::ZoomReset: return {QKeySequence(Qt::CTRL | Qt::Key_0)};
     case Command::Reload: return {QKeySequence(Qt::Key_F5)};
     case Command::ReloadBypassingCache: return {QKeySequence(Qt::CTRL | Qt::Key_F5)};
+    case Command::FullScreen: return {QKeySequence(Qt::Key_F11)};
     }
     return {};
 }
@@ -47,6 +49,7 @@ PageCommands::PageCommands(QWebEngineView *view)
     : QObject(view), m_view(view), m_printer(new PagePrinter(view))
 {
     createActions();
+    FullScreenMode::attach(view);
     // The print entry joins the engine's own menu.
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
@@ -68,7 +71,7 @@ void PageCommands::createActions()
 {
     static constexpr Command all[] = {Command::Print, Command::Find, Command::FindNext, Command::FindPrevious,
                                       Command::ZoomIn, Command::ZoomOut, Command::ZoomReset, Command::Reload,
-                                      Command::ReloadBypassingCache};
+                                      Command::ReloadBypassingCache, Command::FullScreen};
     for (const Command command : all) {
         auto *action = new QAction(m_view);
         action->setShortcuts(keysFor(command));
@@ -91,6 +94,7 @@ void PageCommands::run(Command command)
     case Command::ZoomReset: zoomTo(100); break;
     case Command::Reload: m_view->reload(); break;
     case Command::ReloadBypassingCache: m_view->triggerPageAction(QWebEnginePage::ReloadAndBypassCache); break;
+    case Command::FullScreen: FullScreenMode::attach(m_view)->toggle(); break;
     }
 }
 

@@ -14,14 +14,15 @@ class QWebEngineView;
 // What the user does with the page besides navigating: print (Ctrl+P and the
 // context menu's "打印…"), find (Ctrl+F, F3, Shift+F3), zoom (Ctrl+wheel,
 // Ctrl+=, Ctrl++, Ctrl+-, Ctrl+0; remembered per host in the profile) and
-// reload (F5; Ctrl+F5 without the cache). None of the keys is one of the
+// reload (F5; Ctrl+F5 without the cache) and full screen (F11). None of the keys is one of the
 // main frame's accelerators.
 class PageCommands final : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class Command { Print, Find, FindNext, FindPrevious, ZoomIn, ZoomOut, ZoomReset, Reload, ReloadBypassingCache };
+    enum class Command { Print, Find, FindNext, FindPrevious, ZoomIn, ZoomOut, ZoomReset, Reload, ReloadBypassingCache,
+                         FullScreen };
 
     // The view's commands, made on first use; they live as long as the view.
     static PageCommands *attach(QWebEngineView *view);

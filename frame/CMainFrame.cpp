@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QToolBar>
 #include <QWindow>
@@ -195,7 +196,8 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 
     auto *key = static_cast<QKeyEvent *>(event);
     const std::optional<FrameCommand> command = frameCommandFor(key->keyCombination());
-    if (!command || !isInsideFrame(watched))
+    if (!command || !isInsideFrame(watched)
+        || !frameTakesKeys(key->keyCombination(), qobject_cast<QLineEdit *>(QApplication::focusWidget()) != nullptr))
         return QMainWindow::eventFilter(watched, event);
 
     if (type == QEvent::ShortcutOverride) {

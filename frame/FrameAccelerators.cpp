@@ -38,3 +38,21 @@ std::optional<FrameCommand> frameCommandFor(QKeyCombination keys)
     }
     return std::nullopt;
 }
+
+bool frameTakesKeys(QKeyCombination keys, bool focusInTextField)
+{
+    const std::optional<FrameCommand> command = frameCommandFor(keys);
+    if (!command)
+        return false;
+    switch (*command) {
+    case FrameCommand::EditCut:
+    case FrameCommand::EditCopy:
+    case FrameCommand::EditPaste:
+        return !focusInTextField;
+    case FrameCommand::Swallow:
+        // Undo is editing too; the pane keys mean nothing anywhere.
+        return keys.key() == Qt::Key_F6 || !focusInTextField;
+    default:
+        return true;
+    }
+}

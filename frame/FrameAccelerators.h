@@ -21,3 +21,8 @@ std::span<const FrameAccelerator> frameAccelerators();
 // The command of keys, or nothing when keys are no frame accelerator. The
 // keypad flag does not count: Insert and Delete also come from the keypad.
 std::optional<FrameCommand> frameCommandFor(QKeyCombination keys);
+
+// Whether the frame takes its accelerator `keys` from the widget that has the
+// focus: a text field of the frame's own (the find bar's) edits with them,
+// as any text field does; the page never gets them.
+bool frameTakesKeys(QKeyCombination keys, bool focusInTextField);

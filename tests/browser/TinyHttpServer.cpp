@@ -39,7 +39,8 @@ void TinyHttpServer::answer(QTcpSocket *socket)
     const Answer found = m_answers.value(path, {404, "<title>404</title>not here", "Content-Type: text/html\r\n"});
 
     QByteArray reply = "HTTP/1.1 " + QByteArray::number(found.status) + " Canned\r\n" + found.headers;
-    if (found.status != 204)
+    // A length of the test's own promises more than the body: a cut download.
+    if (found.status != 204 && !found.headers.contains("Content-Length:"))
         reply += "Content-Length: " + QByteArray::number(found.body.size()) + "\r\n";
     reply += "Connection: close\r\n\r\n";
     if (found.status != 204 && !head.startsWith("HEAD "))

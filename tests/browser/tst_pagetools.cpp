@@ -131,7 +131,7 @@ void TestPageTools::keysLeaveTheFrameAlone()
     using C = PageCommands::Command;
     QList<QKeyCombination> seen;
     for (C command : {C::Print, C::Find, C::FindNext, C::FindPrevious, C::ZoomIn, C::ZoomOut, C::ZoomReset, C::Reload,
-                      C::ReloadBypassingCache}) {
+                      C::ReloadBypassingCache, C::FullScreen}) {
         const QList<QKeySequence> keys = PageCommands::keysFor(command);
         QVERIFY(!keys.isEmpty());
         for (const QKeySequence &sequence : keys) {

@@ -278,12 +278,15 @@ void TestMainFrame::acceleratorKeys()
 
     QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
 
-    QCOMPARE(triggered.size(), 1);
+    // A text field of the frame's own (the find bar's) edits with its editing keys.
+    const bool fieldEdits = !claiming && !frameTakesKeys(keys, true);
+    QCOMPARE(triggered.size(), fieldEdits ? 0 : 1);
     for (std::size_t i = 0; i < spies.size(); ++i)
-        QCOMPARE(spies[i]->size(), signal == QLatin1String(commandSignals[i]) ? 1 : 0);
+        QCOMPARE(spies[i]->size(), !fieldEdits && signal == QLatin1String(commandSignals[i]) ? 1 : 0);
     // The view saw nothing of it: no press, no edit.
     QCOMPARE(m_claiming->presses, 0);
-    QCOMPARE(m_edit->text(), QStringLiteral("abc"));
+    if (!fieldEdits)
+        QCOMPARE(m_edit->text(), QStringLiteral("abc"));
 }
 
 void TestMainFrame::otherKeysReachView()

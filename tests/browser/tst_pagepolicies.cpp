@@ -1,0 +1,187 @@
+// The plain decisions behind the page's windows: which closes ask the page,
+// why a download failed and what it says, where file dialogs start, who may
+// go full screen.
+
+#include "browser/ClosePolicy.h"
+#include "browser/DownloadFailure.h"
+#include "browser/DropPolicy.h"
+#include "browser/FileDialogFolders.h"
+#include "browser/FullScreenPolicy.h"
+
+#include <QTest>
+
+class TestPagePolicies final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void closeAsksThePage_data();
+    void closeAsksThePage();
+    void downloadFailures_data();
+    void downloadFailures();
+    void downloadFolders_data();
+    void downloadFolders();
+    void dialogFolders_data();
+    void dialogFolders();
+    void pageNavigations_data();
+    void pageNavigations();
+    void fullScreenRequests_data();
+    void fullScreenRequests();
+};
+
+void TestPagePolicies::closeAsksThePage_data()
+{
+    QTest::addColumn<CloseCause>("cause");
+    QTest::addColumn<bool>("pageAgreed");
+    QTest::addColumn<CloseStep>("step");
+    QTest::addColumn<int>("limitMs");
+    QTest::newRow("user") << CloseCause::User << false << CloseStep::AskPage << 0;
+    QTest::newRow("user, page agreed") << CloseCause::User << true << CloseStep::CloseNow << 0;
+    QTest::newRow("page asked") << CloseCause::PageAsked << false << CloseStep::CloseNow << 0;
+    QTest::newRow("logout") << CloseCause::SessionEnd << false << CloseStep::AskPage << 3000;
+    QTest::newRow("logout, page agreed") << CloseCause::SessionEnd << true << CloseStep::CloseNow << 3000;
+    QTest::newRow("program ends") << CloseCause::ProgramEnd << false << CloseStep::CloseNow << 0;
+}
+
+void TestPagePolicies::closeAsksThePage()
+{
+    QFETCH(CloseCause, cause);
+    QFETCH(bool, pageAgreed);
+    QFETCH(CloseStep, step);
+    QFETCH(int, limitMs);
+    QCOMPARE(closeStep(cause, pageAgreed), step);
+    QCOMPARE(closeTimeLimitMs(cause), limitMs);
+}
+
+void TestPagePolicies::downloadFailures_data()
+{
+    using R = QWebEngineDownloadRequest;
+    QTest::addColumn<R::DownloadInterruptReason>("reason");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << R::NoReason << QString();
+    QTest::newRow("cancelled") << R::UserCanceled << QString();
+    QTest::newRow("access denied") << R::FileAccessDenied << "“a b.csv”下载失败：没有写入目标文件夹的权限。";
+    QTest::newRow("disk full") << R::FileNoSpace << "“a b.csv”下载失败：磁盘空间不足。";
+    QTest::newRow("too large") << R::FileTooLarge << "“a b.csv”下载失败：磁盘空间不足。";
+    QTest::newRow("disconnected") << R::NetworkDisconnected << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("network failed") << R::NetworkFailed << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("cut short") << R::FileTooShort << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("shorter than announced") << R::DownloadInterruptReason(38)
+                                            << "“a b.csv”下载失败：与服务器的连接中断。";
+    QTest::newRow("server failed") << R::ServerFailed << "“a b.csv”下载失败：服务器拒绝了下载。";
+    QTest::newRow("forbidden") << R::ServerForbidden << "“a b.csv”下载失败：服务器拒绝了下载。";
+    QTest::newRow("file failed") << R::FileFailed << "“a b.csv”下载失败：无法保存文件。";
+}
+
+void TestPagePolicies::downloadFailures()
+{
+    QFETCH(QWebEngineDownloadRequest::DownloadInterruptReason, reason);
+    QFETCH(QString, text);
+    QCOMPARE(downloadFailureText(QStringLiteral("a b.csv"), downloadFailureFor(reason)), text);
+}
+
+void TestPagePolicies::downloadFolders_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("isFolder");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("readOnlyDisk");
+    QTest::addColumn<DownloadFailure>("failure");
+    QTest::newRow("usable") << true << true << true << false << DownloadFailure::None;
+    QTest::newRow("missing") << false << false << false << false << DownloadFailure::FolderGone;
+    QTest::newRow("a file") << true << false << true << false << DownloadFailure::FolderGone;
+    QTest::newRow("not writable") << true << true << false << false << DownloadFailure::NoPermission;
+    QTest::newRow("read-only disk") << true << true << false << true << DownloadFailure::ReadOnly;
+}
+
+void TestPagePolicies::downloadFolders()
+{
+    QFETCH(bool, exists);
+    QFETCH(bool, isFolder);
+    QFETCH(bool, writable);
+    QFETCH(bool, readOnlyDisk);
+    QFETCH(DownloadFailure, failure);
+    QCOMPARE(downloadFolderFailure(exists, isFolder, writable, readOnlyDisk), failure);
+    QCOMPARE(downloadFailureText(QStringLiteral("x"), failure).isEmpty(), failure == DownloadFailure::None);
+}
+
+void TestPagePolicies::dialogFolders_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<QString>("lastUsed");
+    QTest::addColumn<QString>("upload");
+    QTest::addColumn<QString>("save");
+    // Documents /d, Downloads /dl, home /h throughout.
+    QTest::newRow("first dialog") << "" << "" << "/d" << "/dl";
+    QTest::newRow("after one") << "" << "/last" << "/last" << "/last";
+    QTest::newRow("download folder set") << "/set" << "/last" << "/last" << "/set";
+    QTest::newRow("download folder set, first") << "/set" << "" << "/d" << "/set";
+}
+
+void TestPagePolicies::dialogFolders()
+{
+    QFETCH(QString, setting);
+    QFETCH(QString, lastUsed);
+    QFETCH(QString, upload);
+    QFETCH(QString, save);
+    QCOMPARE(uploadDialogFolder(lastUsed, "/d", "/h"), upload);
+    QCOMPARE(saveDialogFolder(setting, lastUsed, "/dl", "/h"), save);
+    // Without Documents or Downloads: home, never the working folder.
+    QCOMPARE(uploadDialogFolder(QString(), QString(), "/h"), QStringLiteral("/h"));
+    QCOMPARE(saveDialogFolder(QString(), QString(), QString(), "/h"), QStringLiteral("/h"));
+}
+
+void TestPagePolicies::pageNavigations_data()
+{
+    using P = QWebEnginePage;
+    QTest::addColumn<QUrl>("url");
+    QTest::addColumn<P::NavigationType>("type");
+    QTest::addColumn<bool>("allowed");
+    const QUrl file = QUrl::fromLocalFile("/home/u/orders.csv");
+    const QUrl page("http://bi.kelumo.com/a");
+    QTest::newRow("dropped file") << file << P::NavigationTypeLinkClicked << false;
+    QTest::newRow("file by a form") << file << P::NavigationTypeFormSubmitted << false;
+    QTest::newRow("file by a redirect") << file << P::NavigationTypeRedirect << false;
+    QTest::newRow("file by a script") << file << P::NavigationTypeOther << false;
+    QTest::newRow("file, the client's own load") << file << P::NavigationTypeTyped << true;
+    QTest::newRow("file, reloaded") << file << P::NavigationTypeReload << true;
+    QTest::newRow("file, history") << file << P::NavigationTypeBackForward << true;
+    QTest::newRow("link") << page << P::NavigationTypeLinkClicked << true;
+    QTest::newRow("data") << QUrl("data:text/html,x") << P::NavigationTypeOther << true;
+}
+
+void TestPagePolicies::pageNavigations()
+{
+    QFETCH(QUrl, url);
+    QFETCH(QWebEnginePage::NavigationType, type);
+    QFETCH(bool, allowed);
+    QCOMPARE(pageMayOpen(url, type), allowed);
+}
+
+void TestPagePolicies::fullScreenRequests_data()
+{
+    QTest::addColumn<QUrl>("origin");
+    QTest::addColumn<QUrl>("page");
+    QTest::addColumn<bool>("granted");
+    const QUrl page("http://bi.kelumo.com/wall/1?x=2");
+    QTest::newRow("the page's own") << QUrl("http://bi.kelumo.com") << page << true;
+    QTest::newRow("host in capitals") << QUrl("http://BI.kelumo.com/") << page << true;
+    QTest::newRow("another host's frame") << QUrl("http://ads.example.com") << page << false;
+    QTest::newRow("a subdomain") << QUrl("http://x.bi.kelumo.com") << page << false;
+    QTest::newRow("another port") << QUrl("http://bi.kelumo.com:8080") << page << false;
+    QTest::newRow("another scheme") << QUrl("https://bi.kelumo.com") << page << false;
+    QTest::newRow("loopback with port") << QUrl("http://127.0.0.1:5000") << QUrl("http://127.0.0.1:5000/a") << true;
+    QTest::newRow("no origin") << QUrl() << page << false;
+    QTest::newRow("a data page") << QUrl("data:text/html,x") << QUrl("data:text/html,x") << false;
+}
+
+void TestPagePolicies::fullScreenRequests()
+{
+    QFETCH(QUrl, origin);
+    QFETCH(QUrl, page);
+    QFETCH(bool, granted);
+    QCOMPARE(mayGoFullScreen(origin, page), granted);
+}
+
+QTEST_APPLESS_MAIN(TestPagePolicies)
+#include "tst_pagepolicies.moc"
