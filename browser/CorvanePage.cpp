@@ -116,11 +116,14 @@ void CorvanePage::onNewWindowRequested(QWebEngineNewWindowRequest &request)
         request.openIn(page);
 }
 
+PlatformHosts CorvanePage::platformHosts() const
+{
+    return PlatformHosts::of(startAddressText(m_startUrlBuffer), m_site, m_loginEndpoint, m_extraHosts);
+}
+
 bool CorvanePage::follow(const QUrl &url, NavigationStart start, bool mainFrame)
 {
-    const PlatformHosts hosts =
-        PlatformHosts::of(startAddressText(m_startUrlBuffer), m_site, m_loginEndpoint, m_extraHosts);
-    switch (navigationDecision(url, start, mainFrame, hosts)) {
+    switch (navigationDecision(url, start, mainFrame, platformHosts())) {
     case NavigationDecision::Stay:
         return true;
     case NavigationDecision::OpenOutside:

@@ -31,6 +31,8 @@ public:
     void triggerAction(WebAction action, bool checked = false) override;
     // The application's start-address buffer: its host is the platform's.
     void SetStartUrlBuffer(const char *buffer) { m_startUrlBuffer = buffer; }
+    // The hosts whose pages the client shows (NavigationPolicy.h).
+    PlatformHosts platformHosts() const;
     // Ends the page's JavaScript dialog that is up, if any, as its OK button
     // would: the window is going anyway.
     void dismissDialogs();

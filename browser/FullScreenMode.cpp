@@ -1,5 +1,6 @@
 #include "browser/FullScreenMode.h"
 
+#include "browser/CorvanePage.h"
 #include "browser/FullScreenPolicy.h"
 
 #include <QAction>
@@ -30,7 +31,9 @@ FullScreenMode::FullScreenMode(QWebEngineView *view) : QObject(view), m_view(vie
 void FullScreenMode::onRequest(QWebEngineFullScreenRequest &request)
 {
     if (request.toggleOn()) {
-        if (!mayGoFullScreen(request.origin(), m_view->url())) {
+        const auto *page = qobject_cast<const CorvanePage *>(m_view->page());
+        const PlatformHosts hosts = page ? page->platformHosts() : PlatformHosts();
+        if (!mayGoFullScreen(request.origin(), m_view->url(), hosts)) {
             request.reject();
             return;
         }

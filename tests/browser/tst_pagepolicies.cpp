@@ -7,6 +7,7 @@
 #include "browser/DropPolicy.h"
 #include "browser/FileDialogFolders.h"
 #include "browser/FullScreenPolicy.h"
+#include "browser/NavigationPolicy.h"
 
 #include <QTest>
 
@@ -167,12 +168,19 @@ void TestPagePolicies::fullScreenRequests_data()
     QTest::newRow("the page's own") << QUrl("http://bi.kelumo.com") << page << true;
     QTest::newRow("host in capitals") << QUrl("http://BI.kelumo.com/") << page << true;
     QTest::newRow("another host's frame") << QUrl("http://ads.example.com") << page << false;
-    QTest::newRow("a subdomain") << QUrl("http://x.bi.kelumo.com") << page << false;
-    QTest::newRow("another port") << QUrl("http://bi.kelumo.com:8080") << page << false;
-    QTest::newRow("another scheme") << QUrl("https://bi.kelumo.com") << page << false;
+    // The platform's hosts are hosts, whatever the port or scheme.
+    QTest::newRow("a subdomain") << QUrl("http://x.bi.kelumo.com") << page << true;
+    QTest::newRow("another port") << QUrl("http://bi.kelumo.com:8080") << page << true;
+    QTest::newRow("another scheme") << QUrl("https://bi.kelumo.com") << page << true;
+    QTest::newRow("another port of a foreign page") << QUrl("http://ads.example.com:8080")
+                                                    << QUrl("http://ads.example.com/") << false;
     QTest::newRow("loopback with port") << QUrl("http://127.0.0.1:5000") << QUrl("http://127.0.0.1:5000/a") << true;
     QTest::newRow("no origin") << QUrl() << page << false;
     QTest::newRow("a data page") << QUrl("data:text/html,x") << QUrl("data:text/html,x") << false;
+    QTest::newRow("another platform host's frame") << QUrl("https://reports.kelumo.com") << page << true;
+    QTest::newRow("a frame on a foreign page") << QUrl("https://reports.kelumo.com") << QUrl("http://ads.example.com/")
+                                               << false;
+    QTest::newRow("a host merely ending like it") << QUrl("http://evilkelumo.com") << page << false;
 }
 
 void TestPagePolicies::fullScreenRequests()
@@ -180,7 +188,9 @@ void TestPagePolicies::fullScreenRequests()
     QFETCH(QUrl, origin);
     QFETCH(QUrl, page);
     QFETCH(bool, granted);
-    QCOMPARE(mayGoFullScreen(origin, page), granted);
+    const PlatformHosts hosts = PlatformHosts::of(QStringLiteral("http://bi.kelumo.com/start?ver=430"),
+                                                  QStringLiteral("http://www.kelumo.com"), QString(), {});
+    QCOMPARE(mayGoFullScreen(origin, page, hosts), granted);
 }
 
 QTEST_APPLESS_MAIN(TestPagePolicies)
