@@ -1,4 +1,5 @@
 #include "browser/BrowserProfile.h"
+#include "tests/support/EventLoopWait.h"
 #include "browser/BrowserWindow.h"
 #include "browser/CCorvaneView.h"
 #include "browser/DownloadManager.h"
@@ -52,25 +53,6 @@ struct LoadEvent
     QUrl url;
 };
 
-// Waits in a running event loop: the engine's browser side works on this
-// thread, and QTRY's sleeps between polls would slow every load to a crawl.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs = 10000)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        // Closed windows go, as they would in the program's own loop.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (done())
-            loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 // A click on a page that fills the view with a pop-up link opens one window.
 // The first click can land before the page takes clicks: tried again then.

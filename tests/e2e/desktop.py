@@ -21,6 +21,17 @@ class Skip(Exception):
     pass
 
 
+def descendants(node):
+    """Every accessible below `node`, depth first, as a screen reader walks them."""
+    out = []
+    for i in range(node.childCount if node else 0):
+        child = node.getChildAtIndex(i)
+        if child is not None:
+            out.append(child)
+            out.extend(descendants(child))
+    return out
+
+
 def wait_until(predicate, timeout, step=0.1):
     """True once predicate() is, False after `timeout` seconds."""
     end = time.monotonic() + timeout

@@ -14,16 +14,6 @@ def is_chinese(text):
     return any(unicodedata.name(c, "").startswith("CJK UNIFIED") for c in text)
 
 
-def descendants(node):
-    out = []
-    for i in range(node.childCount if node else 0):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            out.append(child)
-            out.extend(descendants(child))
-    return out
-
-
 def test(bin_dir):
     with desktop.Session(bin_dir) as s:
         s.start_bus()
@@ -77,7 +67,7 @@ def test(bin_dir):
         # has a Chinese name.
         dialog = [w for w in (app.getChildAtIndex(i) for i in range(app.childCount))
                   if w is not None and w.getState().contains(pyatspi.STATE_SHOWING)][0]
-        nodes = [n for n in descendants(dialog) if n.getState().contains(pyatspi.STATE_SHOWING)]
+        nodes = [n for n in desktop.descendants(dialog) if n.getState().contains(pyatspi.STATE_SHOWING)]
         controls = {(n.getRoleName(), n.name) for n in nodes if n.getState().contains(pyatspi.STATE_FOCUSABLE)}
         print("dialog:", dialog.name, sorted(controls))
         expected = {("text", "账号"), ("password text", "密码"), ("check box", "记住密码"), ("push button", "登录"),
@@ -112,7 +102,7 @@ def test(bin_dir):
         # The page itself: title, heading, text and links.
         def page():
             for window in (app.getChildAtIndex(i) for i in range(app.childCount)):
-                for n in descendants(window) if window is not None else []:
+                for n in desktop.descendants(window) if window is not None else []:
                     if n.getRoleName() == "document web" and n.childCount > 0:
                         return n
             return None
@@ -123,7 +113,7 @@ def test(bin_dir):
 
         def content():
             found = set()
-            for n in descendants(document):
+            for n in desktop.descendants(document):
                 role = n.getRoleName()
                 text = n.name
                 if not text and "Text" in pyatspi.listInterfaces(n):
@@ -140,14 +130,14 @@ def test(bin_dir):
 
         # The frame's navigation buttons keep their names.
         frame_buttons = {n.name for w in (app.getChildAtIndex(i) for i in range(app.childCount)) if w is not None
-                         for n in descendants(w) if n.getRoleName() == "push button"}
+                         for n in desktop.descendants(w) if n.getRoleName() == "push button"}
         assert {"后退", "前进", "刷新", "停止"} <= frame_buttons, frame_buttons
 
         # Ctrl+F: the find bar's field is named too.
         def find_field():
             return any(n.getRoleName() == "text" and n.name == "查找" and n.getState().contains(pyatspi.STATE_SHOWING)
                        for w in (app.getChildAtIndex(i) for i in range(app.childCount)) if w is not None
-                       for n in descendants(w))
+                       for n in desktop.descendants(w))
 
         main = s.client_window()
         for _ in range(3):

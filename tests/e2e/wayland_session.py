@@ -10,16 +10,6 @@ import time
 import desktop
 
 
-def descendants(node):
-    out = []
-    for i in range(node.childCount if node else 0):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            out.append(child)
-            out.extend(descendants(child))
-    return out
-
-
 def test(bin_dir):
     with desktop.Session(bin_dir) as s:
         s.start_bus()
@@ -56,7 +46,7 @@ def test(bin_dir):
                         continue
                 except Exception:
                     continue
-                for n in descendants(app):
+                for n in desktop.descendants(app):
                     if n.getRoleName() == role and (name is None or n.name == name):
                         return n
             return None
