@@ -3,11 +3,13 @@
 
 #include "base/MainWindowModule.h"
 
-#include "browser/CCorvaneView.h"
-#include "frame/CMainFrame.h"
-#include "browser/BrowserProfile.h"
-#include "browser/DownloadManager.h"
+#include "base/ClientSettings.h"
 #include "base/Trace.h"
+#include "browser/downloads/DownloadManager.h"
+#include "browser/view/BrowserProfile.h"
+#include "browser/view/BrowserWindow.h"
+#include "browser/view/CCorvaneView.h"
+#include "frame/CMainFrame.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -81,13 +83,15 @@ public:
             return m_frame;
         m_profile = std::make_unique<QWebEngineProfile>(QStringLiteral("kelumo"));
         configureBrowserProfile(m_profile.get());
-        DownloadManager::attach(m_profile.get());
+        // The settings of the run, read once here and handed down.
+        const ClientSettings settings = ClientSettings::fromEnvironment();
+        new DownloadManager(m_profile.get(), QString::fromStdString(settings.downloadFolder), &BrowserWindow::ownerFor);
 
         auto *frame = new CMainFrame;
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
         CCorvaneView *view = nullptr;
-        const bool created = frame->LoadFrame([this, &view](QWidget *parent) -> QWidget * {
-            view = new CCorvaneView(m_profile.get(), m_programFolder, parent);
+        const bool created = frame->LoadFrame([this, &settings, &view](QWidget *parent) -> QWidget * {
+            view = new CCorvaneView(m_profile.get(), m_programFolder, settings, parent);
             view->SetStartUrlBuffer(m_startUrl);
             return view;
         });

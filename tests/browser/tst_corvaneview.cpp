@@ -1,14 +1,15 @@
-#include "browser/BrowserProfile.h"
+#include "base/ClientSettings.h"
+#include "browser/view/BrowserProfile.h"
 #include "tests/support/EventLoopWait.h"
-#include "browser/BrowserWindow.h"
-#include "browser/CCorvaneView.h"
-#include "browser/DownloadManager.h"
-#include "browser/FindBar.h"
-#include "browser/PageCommands.h"
-#include "browser/PagePrinter.h"
-#include "browser/PageRecovery.h"
-#include "browser/ProxyLoginDlg.h"
-#include "browser/StartAddress.h"
+#include "browser/view/BrowserWindow.h"
+#include "browser/view/CCorvaneView.h"
+#include "browser/downloads/DownloadManager.h"
+#include "browser/commands/FindBar.h"
+#include "browser/commands/PageCommands.h"
+#include "browser/print/PagePrinter.h"
+#include "browser/navigation/PageRecovery.h"
+#include "browser/view/ProxyLoginDlg.h"
+#include "browser/navigation/StartAddress.h"
 #include "tests/support/TestProxy.h"
 #include "tests/browser/TinyHttpServer.h"
 
@@ -136,6 +137,7 @@ private:
     QTemporaryDir m_programDir;
     QTemporaryDir m_downloadDir;
     QWebEngineProfile *m_profile = nullptr;
+    DownloadManager *m_downloads = nullptr;
     QMainWindow *m_frame = nullptr;
     CCorvaneView *m_view = nullptr;
     char m_startUrl[startAddressBufferSize] = {};
@@ -178,8 +180,9 @@ void TestCorvaneView::initTestCase()
     m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
     m_profile = new QWebEngineProfile(this); // off the record
     configureBrowserProfile(m_profile);
+    m_downloads = new DownloadManager(m_profile, {}, &BrowserWindow::ownerFor);
     m_frame = new QMainWindow;
-    m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', m_frame);
+    m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', ClientSettings::fromEnvironment(), m_frame);
     m_frame->setCentralWidget(m_view);
     QCOMPARE(m_view->errorPage(), m_programDir.path() + "/error");
     m_view->SetStartUrlBuffer(m_startUrl);
@@ -322,7 +325,7 @@ void TestCorvaneView::errorPageStandsInForTheFailedPage()
 
     // F5, the refresh command and the page's "重新加载" each ask for it again.
     since = m_loads.size();
-    PageCommands::attach(m_view)->run(PageCommands::Command::Reload);
+    m_view->commands()->run(PageCommands::Command::Reload);
     QVERIFY(waitForLoad(since, QWebEngineLoadingInfo::LoadFailedStatus, m_server.url(missing)));
     QVERIFY(waitForErrorPage(since));
     QCOMPARE(m_server.requestCount(missing), 2);
@@ -445,8 +448,8 @@ void TestCorvaneView::popupOpensInItsOwnWindow()
 void TestCorvaneView::downloadIsSavedToTheFolder()
 {
     loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
-    qputenv("KELUMO_DOWNLOAD_DIR", m_downloadDir.path().toLocal8Bit());
-    QSignalSpy finished(DownloadManager::attach(m_profile), &DownloadManager::downloadFinished);
+    m_downloads->setDownloadFolder(m_downloadDir.path());
+    QSignalSpy finished(m_downloads, &DownloadManager::downloadFinished);
     const qsizetype since = m_loads.size();
     m_view->load(m_server.url("/report"));
     QVERIFY(finished.wait(10000));
@@ -506,7 +509,8 @@ void TestCorvaneView::deadRendererReloadsThenShowsErrorPage()
     loadAndWait(m_server.url("/opener"), QWebEngineLoadingInfo::LoadSucceededStatus);
     QVERIFY(clickOpensPopup(m_view, m_frame));
     QPointer<BrowserWindow> popup = m_frame->findChildren<BrowserWindow *>().constFirst();
-    CCorvaneView *popupView = popup->view();
+    auto *popupView = qobject_cast<CCorvaneView *>(popup->view());
+    QVERIFY(popupView);
     int popupLoads = 0;
     connect(popupView, &QWebEngineView::loadFinished, this, [&popupLoads](bool ok) { popupLoads += ok; });
     QVERIFY(waitUntil([&] { return popupLoads == 1 && popupView->page()->renderProcessPid() > 0; }));
@@ -578,7 +582,7 @@ void TestCorvaneView::javaScriptDialogsSpeakAsTheClient()
 void TestCorvaneView::findBarFindsAsYouType()
 {
     loadAndWait(m_server.url("/fruit"), QWebEngineLoadingInfo::LoadSucceededStatus);
-    PageCommands *commands = PageCommands::attach(m_view);
+    PageCommands *commands = m_view->commands();
     commands->run(PageCommands::Command::Find);
     FindBar *bar = commands->findBar();
     QVERIFY(bar && bar->isVisible());
@@ -618,7 +622,7 @@ void TestCorvaneView::printPreviewFillsIn()
     if (rendererDies && qEnvironmentVariableIsEmpty("KELUMO_TEST_RENDERER_DEATH_IN_PRINT"))
         QSKIP("the engine aborts when the renderer dies during printToPdf");
     loadAndWait(m_server.url("/rows"), QWebEngineLoadingInfo::LoadSucceededStatus);
-    PagePrinter *printer = PageCommands::attach(m_view)->printer();
+    PagePrinter *printer = m_view->commands()->printer();
     QSignalSpy filled(printer, &PagePrinter::previewFilled);
     const qint64 pid = m_view->page()->renderProcessPid();
     QVERIFY(pid > 0);
@@ -659,7 +663,7 @@ void TestCorvaneView::printPreviewFillsIn()
 
 void TestCorvaneView::zoomIsRememberedPerHost()
 {
-    PageCommands *commands = PageCommands::attach(m_view);
+    PageCommands *commands = m_view->commands();
     loadAndWait(m_server.url("/ok"), QWebEngineLoadingInfo::LoadSucceededStatus);
     commands->run(PageCommands::Command::ZoomIn);
     commands->run(PageCommands::Command::ZoomIn);

@@ -1,5 +1,5 @@
-#include "browser/ErrorPagePolicy.h"
-#include "browser/RecoveryPolicy.h"
+#include "browser/navigation/ErrorPagePolicy.h"
+#include "browser/navigation/RecoveryPolicy.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "browser/NavigationPolicy.h"
+#include "browser/navigation/NavigationPolicy.h"
 
 #include <QTest>
 

@@ -1,12 +1,14 @@
 // The page in the real main frame, on an X display under openbox, driven by
 // keyboard and mouse through xdotool as a user would.
 
-#include "browser/BrowserProfile.h"
+#include "base/ClientSettings.h"
+#include "browser/view/BrowserProfile.h"
 #include "tests/support/EventLoopWait.h"
-#include "browser/BrowserWindow.h"
-#include "browser/CCorvaneView.h"
-#include "browser/FindBar.h"
-#include "browser/PageCommands.h"
+#include "browser/downloads/DownloadManager.h"
+#include "browser/view/BrowserWindow.h"
+#include "browser/view/CCorvaneView.h"
+#include "browser/commands/FindBar.h"
+#include "browser/commands/PageCommands.h"
 #include "frame/CMainFrame.h"
 #include "frame/MyStateBar.h"
 #include "tests/browser/TinyHttpServer.h"
@@ -105,6 +107,7 @@ private:
     QTemporaryDir m_programDir;
     QProcess m_windowManager;
     QWebEngineProfile *m_profile = nullptr;
+    DownloadManager *m_downloads = nullptr;
     CMainFrame *m_frame = nullptr;
     CCorvaneView *m_view = nullptr;
 };
@@ -165,9 +168,10 @@ void TestPageOnScreen::initTestCase()
 
     m_profile = new QWebEngineProfile(this);
     configureBrowserProfile(m_profile);
+    m_downloads = new DownloadManager(m_profile, {}, &BrowserWindow::ownerFor);
     m_frame = new CMainFrame;
     QVERIFY(m_frame->LoadFrame([this](QWidget *parent) {
-        m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', parent);
+        m_view = new CCorvaneView(m_profile, m_programDir.path() + '/', ClientSettings::fromEnvironment(), parent);
         return m_view;
     }));
     QObject::connect(m_frame, &CMainFrame::editPaste, m_view,
@@ -279,7 +283,7 @@ void TestPageOnScreen::findBarTakesPaste()
     xdotool({"key", "ctrl+f"});
     FindBar *bar = nullptr;
     QVERIFY(waitUntil([&] {
-        bar = PageCommands::attach(m_view)->findBar();
+        bar = m_view->commands()->findBar();
         return bar && bar->searchField()->hasFocus();
     }));
     xdotool({"key", "ctrl+v"});
@@ -473,14 +477,14 @@ void TestPageOnScreen::failedDownloadSaysSo()
     if (immutableFolder && qEnvironmentVariableIsEmpty("KELUMO_TEST_FLAKY_ROWS"))
         QSKIP("flaky after the interrupted download; see tst_pagepolicies");
     QTemporaryDir folder;
-    qputenv("KELUMO_DOWNLOAD_DIR", QFile::encodeName(folder.path()));
+    m_downloads->setDownloadFolder(folder.path());
     // Permission bits do not stop root; an immutable folder does.
     if (immutableFolder)
         QCOMPARE(QProcess::execute("chattr", {"+i", folder.path()}), 0);
     const auto unlock = qScopeGuard([&] {
         if (immutableFolder)
             QProcess::execute("chattr", {"-i", folder.path()});
-        qunsetenv("KELUMO_DOWNLOAD_DIR");
+        m_downloads->setDownloadFolder({});
     });
 
     m_view->load(m_server.url(QString::fromLatin1(path)));

@@ -2,12 +2,12 @@
 // why a download failed and what it says, where file dialogs start, who may
 // go full screen.
 
-#include "browser/ClosePolicy.h"
-#include "browser/DownloadFailure.h"
-#include "browser/DropPolicy.h"
-#include "browser/FileDialogFolders.h"
-#include "browser/FullScreenPolicy.h"
-#include "browser/NavigationPolicy.h"
+#include "browser/view/ClosePolicy.h"
+#include "browser/downloads/DownloadFailure.h"
+#include "browser/navigation/DropPolicy.h"
+#include "browser/downloads/FileDialogFolders.h"
+#include "browser/commands/FullScreenPolicy.h"
+#include "browser/navigation/NavigationPolicy.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
-#include "browser/ErrorPagePolicy.h"
-#include "browser/FindBar.h"
+#include "browser/navigation/ErrorPagePolicy.h"
+#include "browser/commands/FindBar.h"
 #include "frame/FrameAccelerators.h"
-#include "browser/PageCommands.h"
-#include "browser/PageZoom.h"
-#include "browser/ZoomMemory.h"
+#include "browser/commands/PageCommands.h"
+#include "browser/commands/PageZoom.h"
+#include "browser/commands/ZoomMemory.h"
 
 #include <QTemporaryDir>
 #include <QTest>

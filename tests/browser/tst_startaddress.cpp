@@ -1,4 +1,4 @@
-#include "browser/StartAddress.h"
+#include "browser/navigation/StartAddress.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "browser/URLDlg.h"
+#include "browser/view/URLDlg.h"
 
 #include <QLineEdit>
 #include <QPushButton>

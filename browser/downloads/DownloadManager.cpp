@@ -1,0 +1,83 @@
+#include "browser/downloads/DownloadManager.h"
+
+#include "base/KelumoConfig.h"
+#include "base/Trace.h"
+#include "browser/downloads/DownloadFailure.h"
+#include "browser/downloads/DownloadProgress.h"
+#include "browser/downloads/FileDialogFolders.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+DownloadManager::DownloadManager(QWebEngineProfile *profile, const QString &downloadFolder, OwnerFor ownerFor)
+    : QObject(profile), m_downloadFolder(downloadFolder), m_ownerFor(std::move(ownerFor))
+{
+    connect(profile, &QWebEngineProfile::downloadRequested, this,
+            [this](QWebEngineDownloadRequest *download) { onDownloadRequested(download); });
+}
+
+void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
+{
+    QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
+
+    const QString &fixedFolder = m_downloadFolder;
+    const QString name = download->suggestedFileName();
+    // A folder that is gone is asked for again, as when none is set; one that
+    // cannot be written ends the download with the reason.
+    if (!fixedFolder.isEmpty() && downloadFolderFailure(fixedFolder) != DownloadFailure::FolderGone) {
+        download->setDownloadDirectory(fixedFolder);
+        download->setDownloadFileName(name);
+    } else {
+        // Asked for while the engine waits: a download not accepted by the
+        // time this returns is cancelled.
+        const QString suggested = QDir(saveDialogFolder(m_downloadFolder)).filePath(name);
+        const QString chosen = QFileDialog::getSaveFileName(view, QStringLiteral("另存为"), suggested);
+        if (chosen.isEmpty()) {
+            download->cancel();
+            return;
+        }
+        rememberDialogFolder(chosen);
+        const QFileInfo target(chosen);
+        download->setDownloadDirectory(target.absolutePath());
+        download->setDownloadFileName(target.fileName());
+    }
+    if (const DownloadFailure failure = downloadFolderFailure(download->downloadDirectory());
+        failure != DownloadFailure::None) {
+        const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+        download->cancel();
+        refuse(view, filePath, failure);
+        return;
+    }
+
+    const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, filePath] {
+        if (!download->isFinished())
+            return;
+        const bool completed = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
+        trace(completed ? "download finished" : "download failed", filePath.toStdString());
+        emit downloadFinished(filePath, completed);
+    });
+    download->accept();
+
+    auto *progress = new DownloadProgress(download, filePath, m_ownerFor ? m_ownerFor(view) : nullptr);
+    progress->show();
+}
+
+void DownloadManager::refuse(QWidget *view, const QString &filePath, DownloadFailure failure)
+{
+    trace("download failed", (filePath + QLatin1Char(' ') + QLatin1String(downloadFailureName(failure))).toStdString());
+    emit downloadFinished(filePath, false);
+    const QString text = downloadFailureText(QFileInfo(filePath).fileName(), failure);
+    trace("message", text.toStdString());
+    // Not exec(): this runs inside the engine's signal.
+    auto *box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kelumo::productName), text, QMessageBox::Ok,
+                                view ? view->window() : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

@@ -1,0 +1,41 @@
+cmake_minimum_required(VERSION 3.25)
+# cmake -DSOURCE_DIR=<tree> -P CheckIncludeLayers.cmake
+# Fails when a folder includes a header of a folder it may not depend on:
+# the browser's capabilities point one way, and nothing below the browser
+# knows it. Each rule: a folder, then the folders its files may include.
+set(rules
+    "browser/navigation|base browser/navigation"
+    "browser/print|base browser/print"
+    "browser/downloads|base browser/downloads"
+    "browser/commands|base browser/commands browser/navigation browser/print"
+    "browser/view|base frame browser/view browser/commands browser/downloads browser/navigation browser/print"
+    "frame|base frame"
+    "base|base")
+
+set(failures "")
+foreach(rule IN LISTS rules)
+    string(REPLACE "|" ";" parts "${rule}")
+    list(GET parts 0 folder)
+    list(GET parts 1 allowed)
+    string(REPLACE " " ";" allowed "${allowed}")
+    file(GLOB files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp" "${SOURCE_DIR}/${folder}/*.h.in")
+    foreach(file IN LISTS files)
+        file(STRINGS "${file}" includes REGEX "^#include \"[^\"]+\"")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" header "${line}")
+            get_filename_component(from "${header}" DIRECTORY)
+            # Headers the build generates or that name no module.
+            if(from STREQUAL "" OR header STREQUAL "base/KelumoConfig.h")
+                continue()
+            endif()
+            if(NOT from IN_LIST allowed)
+                file(RELATIVE_PATH shown "${SOURCE_DIR}" "${file}")
+                string(APPEND failures "  ${shown} includes ${header}\n")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(failures)
+    message(FATAL_ERROR "Includes against the layers:\n${failures}")
+endif()
