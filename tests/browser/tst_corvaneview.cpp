@@ -526,7 +526,7 @@ void TestCorvaneView::missingErrorPageEndsTheProgram()
 {
     QList<int> exits;
     QTemporaryDir emptyProgramDir;
-    auto view = std::make_unique<CCorvaneView>(m_profile, emptyProgramDir.path() + '/');
+    auto view = std::make_unique<CCorvaneView>(m_profile, emptyProgramDir.path() + '/', ClientSettings::fromEnvironment());
     QVERIFY(view->errorPage().isEmpty());
     view->SetExitHook([&exits](int code) { exits << code; });
     view->show();
