@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
-// The product name and version, with the application's icon.
+// The product name and version, with the application's icon; on a desktop
+// whose administrator sets policies, "由贵单位管理" and the policies in force.
 class CAboutDlg final : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit CAboutDlg(QWidget *parent = nullptr);
+    // `policies`: the policy report (base/PolicyReport.h); empty for none.
+    explicit CAboutDlg(QWidget *parent = nullptr, const QString &policies = QString());
 
     int DoModal() { return exec(); }
     void reject() override { done(2); }

@@ -9,6 +9,8 @@
 #include "app/ProgramFolder.h"
 #include "app/QtTranslations.h"
 #include "app/BrowserModuleLoader.h"
+#include "base/ClientSettings.h"
+#include "base/PolicyReport.h"
 #include "base/Trace.h"
 
 #include <QApplication>
@@ -33,9 +35,18 @@ CCorvaneApp::~CCorvaneApp() = default;
 
 int CCorvaneApp::Run(int argc, char **argv)
 {
+    // An administrator checks a desktop over ssh: no display, no window.
+    if (CommandLine::asksForPolicies(argc, argv)) {
+        const std::string report = policyReport(ClientSettings::fromEnvironment());
+        std::cout << (report.empty() ? std::string("没有生效的策略（策略文件夹 ") + kelumo::policyFolder + "/managed）\n"
+                                     : report);
+        return 0;
+    }
     prepareProcessForEngine();
     chooseWindowSystem();
     trace("start");
+    for (const PolicyProblem &problem : ClientSettings::fromEnvironment().policyProblems)
+        trace("policy ignored", problem.source + " " + problem.text);
 #ifdef KELUMO_HAVE_FONTCONFIG
     // Ready by the time the login dialog is built.
     LaunchWarmUp warmUp(kelumo::fontFamily, chineseCatalogFiles(), KELUMO_FONT_FILE);
@@ -157,7 +168,7 @@ bool CCorvaneApp::OpenDocumentFile(const QString &path)
 
 void CCorvaneApp::OnAppAbout()
 {
-    CAboutDlg about(m_frame);
+    CAboutDlg about(m_frame, QString::fromStdString(policyReport(ClientSettings::fromEnvironment())));
     about.DoModal();
 }
 

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <cstring>
+
 CommandLine CommandLine::parse(const QStringList &arguments)
 {
     CommandLine command;
@@ -13,4 +15,15 @@ CommandLine CommandLine::parse(const QStringList &arguments)
             command.fileToOpen = arg;
     }
     return command;
+}
+
+bool CommandLine::asksForPolicies(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--webEngineArgs") == 0)
+            return false;
+        if (std::strcmp(argv[i], "--policies") == 0)
+            return true;
+    }
+    return false;
 }

@@ -11,4 +11,6 @@ struct CommandLine
     QString fileToOpen;
 
     static CommandLine parse(const QStringList &arguments);
+    // `--policies`: print the policies in force and end, with no window.
+    static bool asksForPolicies(int argc, char **argv);
 };

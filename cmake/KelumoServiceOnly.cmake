@@ -41,6 +41,7 @@ add_custom_command(
 add_library(kelumo_base STATIC
     ${PROJECT_BINARY_DIR}/base/KelumoConfig.h
     base/ClientSettings.cpp base/ClientSettings.h
+    base/NoPolicyFiles.cpp base/PolicySet.h
     base/GbkText.cpp base/GbkText.h)
 kelumo_warnings(kelumo_base)
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -354,6 +355,12 @@ void TestAppParts::aboutBox()
     QCOMPARE(about.findChild<QLabel *>("text")->text(), QString("Kelumo大数据 2.0"));
     QTimer::singleShot(0, &about, [&] { about.findChild<QPushButton *>("ok")->click(); });
     QCOMPARE(about.DoModal(), 1);
+    QVERIFY(!about.findChild<QLabel *>("managed"));
+
+    // Under an administrator's policies the box says so and lists them.
+    CAboutDlg managed(nullptr, "由贵单位管理\n  PrintingEnabled = false（a.json）\n");
+    QCOMPARE(managed.findChild<QLabel *>("managed")->text(), QString("由贵单位管理"));
+    QVERIFY(managed.findChild<QPlainTextEdit *>("policies")->toPlainText().contains("PrintingEnabled = false"));
 }
 
 void TestAppParts::chineseUnderTheCLocale()
