@@ -36,10 +36,8 @@ int CCorvaneApp::Run(int argc, char **argv)
     prepareProcessForEngine();
     chooseWindowSystem();
     trace("start");
-#ifdef KELUMO_HAVE_FONTCONFIG
     // Ready by the time the login dialog is built.
     LaunchWarmUp warmUp(kelumo::fontFamily, chineseCatalogFiles(), KELUMO_FONT_FILE);
-#endif
     BrowserModuleLoader::chooseShareContextPath();
     QApplication app(argc, argv);
     installChineseTranslations(&app);
@@ -49,9 +47,7 @@ int CCorvaneApp::Run(int argc, char **argv)
     font.setPointSize(9);
     QApplication::setFont(font);
 
-#ifdef KELUMO_HAVE_FONTCONFIG
     warmUp.waitForFontConfiguration();
-#endif
     int code = 0;
     if (InitInstance())
         code = QApplication::exec();
