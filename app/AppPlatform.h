@@ -2,7 +2,7 @@
 
 // What the program that starts needs from the operating system, where POSIX
 // and Windows differ. The rest of app/ asks here instead of testing the
-// platform itself.
+// platform itself; the build picks AppPlatformUnix.cpp or AppPlatformWindows.cpp.
 
 // Before the QApplication: the engine's start-up dump silenced unless the
 // user set logging rules, and its sandbox turned off when running as root

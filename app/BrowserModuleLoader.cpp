@@ -5,10 +5,13 @@
 #include "base/Trace.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QOpenGLContext>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -64,12 +67,27 @@ void setShareAttributeLate()
 
 } // namespace
 
+struct BrowserModuleLoader::StallProbe
+{
+    QTimer timer;
+    QElapsedTimer sinceTick;
+    qint64 longestStall = 0;
+
+    StallProbe()
+    {
+        timer.setInterval(4);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { tick(); });
+        sinceTick.start();
+        timer.start();
+    }
+
+    void tick() { longestStall = std::max(longestStall, sinceTick.restart()); }
+};
+
 BrowserModuleLoader::BrowserModuleLoader(const QString &modulePath, QObject *parent)
     : QObject(parent), m_library(modulePath)
 {
-    m_probe.setInterval(4);
-    m_probe.setTimerType(Qt::PreciseTimer);
-    connect(&m_probe, &QTimer::timeout, this, &BrowserModuleLoader::probe);
 }
 
 BrowserModuleLoader::~BrowserModuleLoader()
@@ -96,10 +114,8 @@ void BrowserModuleLoader::start(const char *startUrlBuffer, const QString &progr
     m_state = State::Loading;
     m_startUrl = startUrlBuffer;
     m_programFolder = programFolder;
-    if (traceEnabled()) {
-        m_sinceTick.start();
-        m_probe.start();
-    }
+    if (traceEnabled())
+        m_probe = std::make_unique<StallProbe>();
     trace("module loading");
     if (lateShareContext()) {
         setShareAttributeLate();
@@ -179,20 +195,14 @@ void BrowserModuleLoader::fail(const QString &error)
     emit finishedLoading();
 }
 
-void BrowserModuleLoader::probe()
-{
-    if (!m_sinceTick.isValid())
-        return;
-    m_longestStall = std::max(m_longestStall, m_sinceTick.restart());
-}
-
 void BrowserModuleLoader::stopProbe()
 {
-    if (!m_probe.isActive())
+    if (!m_probe)
         return;
-    probe();
-    m_probe.stop();
-    trace("loading stall", ("longest " + std::to_string(m_longestStall) + " ms"));
+    m_probe->tick();
+    const qint64 longest = m_probe->longestStall;
+    m_probe.reset();
+    trace("loading stall", ("longest " + std::to_string(longest) + " ms"));
 }
 
 MainWindowModule *BrowserModuleLoader::waitUntilPrepared(const char *startUrlBuffer, const QString &programFolder)

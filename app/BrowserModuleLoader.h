@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QLibrary>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 #include <thread>
@@ -42,6 +40,8 @@ public:
     // without handling events from start() to a second after the module was
     // prepared, or to this call, traced as "loading stall".
     void stopProbe();
+    // Whether that probe runs (with tracing off it never does).
+    bool probing() const { return m_probe != nullptr; }
 
 signals:
     void finishedLoading();
@@ -52,7 +52,6 @@ private:
     void loadOnWorker();
     void onLoaded();
     void fail(const QString &error);
-    void probe();
 
     QLibrary m_library;
     std::thread m_worker;
@@ -66,7 +65,7 @@ private:
     std::unique_ptr<MainWindowModule> m_module;
     QString m_error;
 
-    QTimer m_probe;
-    QElapsedTimer m_sinceTick;
-    qint64 m_longestStall = 0;
+    // A precise timer every 4 ms and what it measured; made only when tracing.
+    struct StallProbe;
+    std::unique_ptr<StallProbe> m_probe;
 };

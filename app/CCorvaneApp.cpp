@@ -45,12 +45,11 @@ int CCorvaneApp::Run(int argc, char **argv)
     prepareProcessForEngine();
     chooseWindowSystem();
     trace("start");
-    for (const PolicyProblem &problem : ClientSettings::fromEnvironment().policyProblems)
-        trace("policy ignored", problem.source + " " + problem.text);
-#ifdef KELUMO_HAVE_FONTCONFIG
+    if (traceEnabled())
+        for (const PolicyProblem &problem : ClientSettings::fromEnvironment().policyProblems)
+            trace("policy ignored", problem.source + " " + problem.text);
     // Ready by the time the login dialog is built.
     LaunchWarmUp warmUp(kelumo::fontFamily, chineseCatalogFiles(), KELUMO_FONT_FILE);
-#endif
     BrowserModuleLoader::chooseShareContextPath();
     QApplication app(argc, argv);
     installChineseTranslations(&app);
@@ -60,9 +59,7 @@ int CCorvaneApp::Run(int argc, char **argv)
     font.setPointSize(9);
     QApplication::setFont(font);
 
-#ifdef KELUMO_HAVE_FONTCONFIG
     warmUp.waitForFontConfiguration();
-#endif
     int code = 0;
     if (InitInstance())
         code = QApplication::exec();

@@ -1,16 +1,36 @@
 #include "app/HandOver.h"
 
-#include <QList>
+#include "app/LocalEndpoint.h"
+
+#include <QtEndian>
+
+#include <utility>
 
 namespace {
 
-constexpr char magic[] = "kelumo-handover 1";
-constexpr char endLine[] = "end";
+constexpr char magic[] = "kelumo-handover 2\n";
+constexpr qsizetype magicSize = sizeof magic - 1;
+constexpr qsizetype lengthSize = 4;
+constexpr qsizetype headSize = magicSize + lengthSize;
 
-// Every byte that could end a line or field is escaped.
-QByteArray field(const char *key, const QByteArray &value)
+void appendLength(QByteArray &out, qsizetype length)
 {
-    return QByteArray(key) + ' ' + value.toPercentEncoding() + '\n';
+    const quint32 be = qToBigEndian(static_cast<quint32>(length));
+    out.append(reinterpret_cast<const char *>(&be), lengthSize);
+}
+
+quint32 lengthAt(const QByteArray &bytes, qsizetype at)
+{
+    return qFromBigEndian<quint32>(bytes.constData() + at);
+}
+
+void appendField(QByteArray &out, const char *key, const QByteArray &value)
+{
+    const QByteArray name(key);
+    out.append(static_cast<char>(name.size()));
+    out.append(name);
+    appendLength(out, value.size());
+    out.append(value);
 }
 
 // Leaves room for "/" and the name in a socket address (sun_path holds 108 bytes).
@@ -33,43 +53,59 @@ QString sanitized(QString display)
 
 QByteArray HandOver::encode() const
 {
-    QByteArray out = QByteArray(magic) + '\n';
-    out += field("cwd", workingDirectory.toUtf8());
-    out += field("token", activationToken);
+    QByteArray fields;
+    appendField(fields, "cwd", workingDirectory.toUtf8());
+    appendField(fields, "token", activationToken);
     for (const QString &arg : arguments)
-        out += field("arg", arg.toUtf8());
-    out += QByteArray(endLine) + '\n';
-    return out;
+        appendField(fields, "arg", arg.toUtf8());
+    QByteArray out(magic, magicSize);
+    appendLength(out, fields.size());
+    return out + fields;
+}
+
+qsizetype HandOver::expectedSize(const QByteArray &received)
+{
+    const QByteArrayView tag(received.constData(), qMin(received.size(), magicSize));
+    if (!QByteArrayView(magic, magicSize).startsWith(tag))
+        return -1;
+    if (received.size() < headSize)
+        return 0;
+    const qint64 size = qint64(headSize) + lengthAt(received, magicSize);
+    return size > maxBytes ? -1 : qsizetype(size);
 }
 
 std::optional<HandOver> HandOver::decode(const QByteArray &bytes)
 {
-    if (bytes.size() > maxBytes || !bytes.endsWith('\n'))
-        return std::nullopt;
-    QList<QByteArray> lines = bytes.left(bytes.size() - 1).split('\n');
-    if (lines.size() < 4 || lines.first() != magic || lines.last() != endLine)
+    const qsizetype size = expectedSize(bytes);
+    if (bytes.size() > maxBytes || size <= 0 || size != bytes.size())
         return std::nullopt;
     HandOver handOver;
     bool cwd = false;
     bool token = false;
-    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
-        const qsizetype space = line.indexOf(' ');
-        if (space < 0)
+    for (qsizetype at = headSize; at < bytes.size();) {
+        const qsizetype keySize = static_cast<unsigned char>(bytes.at(at++));
+        if (keySize == 0 || bytes.size() - at < keySize + lengthSize)
             return std::nullopt;
-        const QByteArray key = line.left(space);
-        const QByteArray value = QByteArray::fromPercentEncoding(line.mid(space + 1));
-        if (key == "cwd" && !cwd && i == 1) {
+        const QByteArrayView key(bytes.constData() + at, keySize);
+        at += keySize;
+        const quint32 valueSize = lengthAt(bytes, at);
+        at += lengthSize;
+        if (valueSize > quint32(bytes.size() - at))
+            return std::nullopt;
+        const QByteArray value = bytes.mid(at, valueSize);
+        at += valueSize;
+        if (key == "cwd") {
+            if (std::exchange(cwd, true))
+                return std::nullopt;
             handOver.workingDirectory = QString::fromUtf8(value);
-            cwd = true;
-        } else if (key == "token" && !token && i == 2) {
+        } else if (key == "token") {
+            if (std::exchange(token, true))
+                return std::nullopt;
             handOver.activationToken = value;
-            token = true;
-        } else if (key == "arg" && token) {
+        } else if (key == "arg") {
             handOver.arguments << QString::fromUtf8(value);
-        } else {
-            return std::nullopt;
         }
+        // Any other field is a later version's: skipped.
     }
     if (!cwd || !token || handOver.arguments.isEmpty())
         return std::nullopt;
@@ -93,4 +129,14 @@ QString handOverName(const QString &runtimeDir, const QString &fallbackDir, cons
     if (name.toLocal8Bit().size() > maxSocketPath)
         return {};
     return name;
+}
+
+QString sessionHandOverName()
+{
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("DISPLAY");
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // The fallback folder is made only when it is needed.
+    return handOverName(runtime, runtime.isEmpty() ? LocalEndpoint::privateFolder() : QString(), display);
 }

@@ -63,7 +63,8 @@ bool LaunchSequence::run(const std::function<bool()> &showMainWindow)
 
     // 5. Signed in: the dialog ends with OK once the sign-in worker has
     //    written the start address.
-    connect(&login, &CLogin::loginStarted, this, [] { trace("login command"); });
+    if (traceEnabled())
+        connect(&login, &CLogin::loginStarted, this, [] { trace("login command"); });
     const int result = login.DoModal();
     m_login = nullptr;
     if (result != CLogin::IDOK)
@@ -76,7 +77,7 @@ bool LaunchSequence::run(const std::function<bool()> &showMainWindow)
 
 bool LaunchSequence::anotherClientTookOver()
 {
-    m_instance = std::make_unique<SingleInstance>(SingleInstance::sessionName());
+    m_instance = std::make_unique<SingleInstance>(sessionHandOverName());
     switch (m_instance->claim(SingleInstance::thisLaunch(QCoreApplication::arguments()))) {
     case SingleInstance::Outcome::HandedOver:
         trace("handed over");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/HandOver.h"
+#include "app/LocalEndpoint.h"
 
 #include <QObject>
 #include <QString>
@@ -45,8 +46,6 @@ public:
 
     const QString &name() const { return m_name; }
 
-    // The name for this user and display session, from the environment.
-    static QString sessionName();
     // What this launch hands over: its command line, folder and activation token.
     static HandOver thisLaunch(const QStringList &arguments);
 
@@ -56,17 +55,12 @@ signals:
 private:
     struct Connection;
 
-    enum class Attempt { Answered, NoAnswer, Nobody };
-    Attempt handOver(const QByteArray &message);
-    enum class Take { Taken, Held, Failed };
-    Take takeName();
     void accept();
     void read(Connection *connection);
     void drop(Connection *connection);
 
     QString m_name;
-    int m_lockFd = -1;
-    int m_listenFd = -1;
+    LocalEndpoint m_endpoint;
     QSocketNotifier *m_notifier = nullptr;
     std::vector<std::unique_ptr<Connection>> m_connections;
 };

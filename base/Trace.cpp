@@ -2,23 +2,29 @@
 
 #include "base/ClientSettings.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 
 namespace {
 
-const bool enabled = ClientSettings::fromEnvironment().trace;
+std::atomic<bool> enabled{ClientSettings::fromEnvironment().trace};
 
 } // namespace
 
 bool traceEnabled()
 {
-    return enabled;
+    return enabled.load(std::memory_order_relaxed);
+}
+
+void setTraceEnabled(bool on)
+{
+    enabled.store(on, std::memory_order_relaxed);
 }
 
 void trace(const char *moment, std::string_view detail)
 {
-    if (!enabled)
+    if (!traceEnabled())
         return;
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const double ms = std::chrono::duration<double, std::milli>(now).count();

@@ -8,3 +8,5 @@
 // Benchmarks and end-to-end tests read these lines. Costs one flag test when off.
 void trace(const char *moment, std::string_view detail = {});
 bool traceEnabled();
+// For tests: tracing on or off from now on, whatever the environment said.
+void setTraceEnabled(bool on);

@@ -1,3 +1,4 @@
+#include "app/BrowserModuleLoader.h"
 #include "app/CAboutDlg.h"
 #include "app/CCorvaneDoc.h"
 #include "app/CommandLine.h"
@@ -6,6 +7,7 @@
 #include "app/QtTranslations.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
+#include "base/Trace.h"
 
 #include <QApplication>
 #include <QFile>
@@ -15,10 +17,12 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QtEndian>
 
 #include <atomic>
 #include <string>
@@ -51,6 +55,8 @@ private slots:
     void launchesAtTheSameMoment();
     void badHandOverIsIgnored_data();
     void badHandOverIsIgnored();
+    void stallProbeOnlyWhenTracing_data();
+    void stallProbeOnlyWhenTracing();
     void recentFiles();
     void documentNeverHasTitle();
     void openReadsNothingSaveWritesNothing();
@@ -119,37 +125,76 @@ void TestAppParts::handOverName()
     QCOMPARE(::handOverName(runtime, "/tmp/kelumo-1000", display), name);
 }
 
+namespace {
+
+// The message's shape written out by hand: its tag, the length of the rest,
+// and fields of a name (its length in a byte) and a value (its length in 4).
+QByteArray length32(qsizetype length)
+{
+    const quint32 be = qToBigEndian(quint32(length));
+    return QByteArray(reinterpret_cast<const char *>(&be), 4);
+}
+
+QByteArray field(const QByteArray &key, const QByteArray &value)
+{
+    return char(key.size()) + key + length32(value.size()) + value;
+}
+
+QByteArray message(const QByteArray &fields)
+{
+    return "kelumo-handover 2\n" + length32(fields.size()) + fields;
+}
+
+} // namespace
+
 void TestAppParts::handOverMessage_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("valid");
+    QTest::addColumn<QByteArray>("encoded"); // encoded again, when not `bytes` itself
     HandOver full;
     full.arguments = QStringList{"/opt/kelumo/kelumo", "报表 1.dat", "a\nb%0A", "--x"};
     full.workingDirectory = "/home/用户/文档";
     full.activationToken = "token 1\n";
-    QTest::newRow("full") << full.encode() << true;
+    QTest::newRow("full") << full.encode() << true << QByteArray();
     const QByteArray plain = HandOver{{"kelumo"}, "/", {}}.encode();
-    QTest::newRow("plain") << plain << true;
-    QTest::newRow("empty") << QByteArray() << false;
-    QTest::newRow("cut short") << plain.left(plain.size() - 2) << false;
-    QTest::newRow("no program name") << QByteArray("kelumo-handover 1\ncwd /\ntoken \nend\n") << false;
-    QTest::newRow("other version") << QByteArray(plain).replace("handover 1", "handover 2") << false;
-    QTest::newRow("unknown field") << QByteArray(plain).replace("arg ", "cmd ") << false;
-    QTest::newRow("field twice") << QByteArray(plain).replace("token \n", "token \ntoken \n") << false;
-    QTest::newRow("garbage") << QByteArray("\x01\xff\n\nend\n") << false;
-    QByteArray huge = plain;
-    huge.insert(huge.indexOf("end\n"), "arg " + QByteArray(HandOver::maxBytes, 'a') + "\n");
-    QTest::newRow("oversized") << huge << false;
+    QTest::newRow("plain") << plain << true << QByteArray();
+    QCOMPARE(plain, message(field("cwd", "/") + field("token", {}) + field("arg", "kelumo")));
+    QTest::newRow("empty") << QByteArray() << false << QByteArray();
+    QTest::newRow("cut short") << plain.left(plain.size() - 2) << false << QByteArray();
+    QTest::newRow("no program name") << message(field("cwd", "/") + field("token", {})) << false << QByteArray();
+    QTest::newRow("other version") << QByteArray(plain).replace("handover 2", "handover 3") << false << QByteArray();
+    QTest::newRow("unknown field instead of the program name")
+        << QByteArray(plain).replace("\x03" "arg", "\x03" "cmd") << false << QByteArray();
+    QTest::newRow("field twice") << message(field("cwd", "/") + field("token", {}) + field("token", {}) +
+                                            field("arg", "kelumo"))
+                                 << false << QByteArray();
+    QTest::newRow("garbage") << QByteArray("\x01\xff\n\nend\n") << false << QByteArray();
+    QTest::newRow("oversized") << HandOver{{"kelumo", QString(HandOver::maxBytes, 'a')}, "/", {}}.encode() << false
+                               << QByteArray();
+    QTest::newRow("a field missing") << message(field("token", {}) + field("arg", "kelumo")) << false << QByteArray();
+    QTest::newRow("unknown field is skipped")
+        << message(field("cwd", "/") + field("later", "x") + field("token", {}) + field("arg", "kelumo")) << true
+        << plain;
+    QTest::newRow("fields in another order")
+        << message(field("arg", "kelumo") + field("token", {}) + field("cwd", "/")) << true << plain;
+    QTest::newRow("length past the end")
+        << message(field("cwd", "/") + field("token", {}) + "\x03" "arg" + length32(100) + "kelumo") << false
+        << QByteArray();
+    QTest::newRow("more than its length") << plain + "x" << false << QByteArray();
+    QTest::newRow("length over the limit")
+        << "kelumo-handover 2\n" + length32(HandOver::maxBytes) + field("arg", "kelumo") << false << QByteArray();
 }
 
 void TestAppParts::handOverMessage()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
+    QFETCH(QByteArray, encoded);
     const std::optional<HandOver> decoded = HandOver::decode(bytes);
     QCOMPARE(decoded.has_value(), valid);
     if (valid)
-        QCOMPARE(decoded->encode(), bytes);
+        QCOMPARE(decoded->encode(), encoded.isEmpty() ? bytes : encoded);
 }
 
 namespace {
@@ -244,7 +289,7 @@ void TestAppParts::badHandOverIsIgnored_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("hangUp"); // the sender goes away without waiting
-    QTest::newRow("garbled") << QByteArray("kelumo-handover 1\nnonsense\nend\n") << false;
+    QTest::newRow("garbled") << message("nonsense") << false;
     QTest::newRow("oversized") << QByteArray(HandOver::maxBytes + 4096, 'a') << false;
     QTest::newRow("cut short") << HandOver{{"kelumo"}, "/", {}}.encode().left(20) << true;
 }
@@ -289,6 +334,29 @@ void TestAppParts::badHandOverIsIgnored()
     QCOMPARE(claimElsewhere(launch, {{"kelumo", "a.dat"}, "/", {}}), SingleInstance::Outcome::HandedOver);
     QCOMPARE(received.size(), 1);
     QCOMPARE(received.at(0).at(0).value<HandOver>().arguments, (QStringList{"kelumo", "a.dat"}));
+}
+
+void TestAppParts::stallProbeOnlyWhenTracing_data()
+{
+    QTest::addColumn<bool>("tracing");
+    QTest::newRow("tracing off") << false;
+    QTest::newRow("tracing on") << true;
+}
+
+void TestAppParts::stallProbeOnlyWhenTracing()
+{
+    QFETCH(bool, tracing);
+    const auto restore = qScopeGuard([was = traceEnabled()] { setTraceEnabled(was); });
+    setTraceEnabled(tracing);
+    QTemporaryDir dir;
+    char startUrl[500] = {};
+    BrowserModuleLoader loader(dir.filePath("missing.so"));
+    loader.start(startUrl, dir.path());
+    QCOMPARE(loader.probing(), tracing);
+    // A module that is not there fails on its own, and the probe goes with it.
+    QVERIFY(QTest::qWaitFor([&] { return loader.finished(); }, 10000));
+    QVERIFY(!loader.module());
+    QVERIFY(!loader.probing());
 }
 
 void TestAppParts::recentFiles()

@@ -5,17 +5,14 @@
 
 #include <iostream>
 
-#ifndef Q_OS_WIN
 #include <dlfcn.h>
 #include <unistd.h>
-#endif
 
 void prepareProcessForEngine()
 {
     // (QT_LOGGING_RULES itself is read when Qt's libraries load, before main().)
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
-#ifndef Q_OS_WIN
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         std::cerr << "kelumo: running as root, the web engine's sandbox is turned off\n";
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -28,36 +25,24 @@ void prepareProcessForEngine()
         qputenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1");
     else if (qgetenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY") == "0")
         qunsetenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY");
-#endif
 }
 
 void chooseWindowSystem()
 {
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
         return;
     if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qgetenv("XDG_SESSION_TYPE") != "wayland")
         return;
     // Wayland when the X server does not answer after all.
     qputenv("QT_QPA_PLATFORM", "xcb;wayland");
-#endif
 }
 
 bool isPathSeparator(char c)
 {
-#ifdef Q_OS_WIN
-    return c == '/' || c == '\\';
-#else
     return c == '/';
-#endif
 }
 
 void *loadedFunction(const char *mangledName)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(mangledName);
-    return nullptr;
-#else
     return ::dlsym(RTLD_DEFAULT, mangledName);
-#endif
 }
