@@ -10,8 +10,8 @@
 #include "browser/view/BrowserWindow.h"
 #include "browser/view/CCorvaneView.h"
 #include "frame/CMainFrame.h"
+#include "frame/FirstPaintTrace.h"
 
-#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -21,28 +21,6 @@
 #include <memory>
 
 namespace {
-
-// Traces "main window painted" once the frame's first paint after it was
-// shown has gone to the screen, then goes.
-class FirstPaintTrace final : public QObject
-{
-public:
-    explicit FirstPaintTrace(QWidget *frame) : QObject(frame) { frame->installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::UpdateRequest) {
-            watched->removeEventFilter(this);
-            // After the request is handled: painted and flushed.
-            QTimer::singleShot(0, this, [this] {
-                trace("main window painted");
-                deleteLater();
-            });
-        }
-        return false;
-    }
-};
 
 // How long the frame waits for its start page before it shows anyway.
 constexpr int showAtTheLatestMs = 300;
@@ -115,10 +93,11 @@ public:
         QObject::connect(frame, &CMainFrame::fileSave, frame, [host] { host->OnFileSave(); });
         QObject::connect(view, &CCorvaneView::statusTextChanged, frame, &CMainFrame::showStatusText);
         QObject::connect(view, &CCorvaneView::navigationStateChanged, frame, &CMainFrame::setNavigationState);
-        QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
-            if (ok)
-                trace("page loaded");
-        });
+        if (traceEnabled())
+            QObject::connect(view, &QWebEngineView::loadFinished, view, [](bool ok) {
+                if (ok)
+                    trace("page loaded");
+            });
 
         // The warm-up is done: its renderer would only take memory.
         m_warmPage.reset();
@@ -139,8 +118,7 @@ public:
         const auto show = [frame] {
             if (!frame || frame->isVisible())
                 return;
-            if (traceEnabled())
-                new FirstPaintTrace(frame);
+            FirstPaintTrace::watch(frame);
             frame->showMaximized();
             trace("main window shown");
         };

@@ -1,4 +1,6 @@
+#include "base/Trace.h"
 #include "frame/CMainFrame.h"
+#include "frame/FirstPaintTrace.h"
 #include "frame/FrameAccelerators.h"
 #include "frame/MyStateBar.h"
 
@@ -7,6 +9,8 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -68,6 +72,8 @@ private slots:
     void dialogsKeepTheirKeys();
     void doubleClickSwallowed();
     void titleLeftAlone();
+    void firstPaintWatchedOnlyWhenTracing_data();
+    void firstPaintWatchedOnlyWhenTracing();
 
 private:
     void showActive();
@@ -363,6 +369,26 @@ void TestMainFrame::titleLeftAlone()
     for (QAction *action : m_frame->navigationBar()->actions())
         action->trigger();
     QCOMPARE(m_frame->windowTitle(), product);
+}
+
+void TestMainFrame::firstPaintWatchedOnlyWhenTracing_data()
+{
+    QTest::addColumn<bool>("tracing");
+    QTest::newRow("tracing off: nothing watches the frame") << false;
+    QTest::newRow("tracing on: one paint, then gone") << true;
+}
+
+void TestMainFrame::firstPaintWatchedOnlyWhenTracing()
+{
+    QFETCH(bool, tracing);
+    const bool before = traceEnabled();
+    const auto restore = qScopeGuard([before] { setTraceEnabled(before); });
+    setTraceEnabled(tracing);
+    QPointer<FirstPaintTrace> watcher = FirstPaintTrace::watch(m_frame);
+    QCOMPARE(!watcher.isNull(), tracing);
+    QCOMPARE(m_frame->findChildren<FirstPaintTrace *>().size(), tracing ? 1 : 0);
+    showActive();
+    QTRY_VERIFY(watcher.isNull());
 }
 
 QTEST_MAIN(TestMainFrame)
