@@ -2,9 +2,9 @@
 
 #include <string>
 
-// The HTTP proxy a login call goes through, as plain text. The login
-// service's proxy choice (service/ProxyChoice) decides it once for the call
-// and the pages; the SOAP proxy that sends the call knows nothing of how.
+// The HTTP proxy a login call goes through, as plain text. The proxy rules
+// (base/proxy/ProxyRules.h) decide it once for the call and the pages; the
+// SOAP proxy that sends the call knows nothing of how.
 struct ProxySetting
 {
     std::string host;

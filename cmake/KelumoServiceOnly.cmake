@@ -1,6 +1,7 @@
 # The part of the client below Qt, for a target without Qt (the windows
 # preset, MinGW-w64): the login service client with its own build of the gSOAP
-# runtime, the GBK text of base/, kelumo-login and the GBK probe of the tests.
+# runtime, the GBK text of base/ and its proxy rules, kelumo-login and the GBK
+# probe of the tests.
 # soapcpp2 runs on the build machine; everything else is built for the target.
 
 include(cmake/KelumoWarnings.cmake)
@@ -45,6 +46,8 @@ add_library(kelumo_base STATIC
     base/GbkText.cpp base/GbkText.h)
 kelumo_warnings(kelumo_base)
 
+add_subdirectory(base/proxy)
+
 # One archive for the runtime, the serializers and the proxy: the runtime
 # calls back into the serializers and the namespace table.
 add_library(kelumo_service STATIC
@@ -53,7 +56,7 @@ add_library(kelumo_service STATIC
     service/LoginEndpoint.cpp service/LoginEndpoint.h
     service/LoginNamespaces.cpp
     service/MessageRecords.cpp
-    service/PlainProxyChoice.cpp service/PlainProxyChoice.h
+    service/SystemProxy.h
     service/ServicePlatform.cpp service/ServicePlatform.h
     service/XmlEscape.cpp service/XmlEscape.h
     ${gen_dir}/soapC.cpp
@@ -67,7 +70,14 @@ set_source_files_properties(${gsoap_dir}/stdsoap2.cpp ${gsoap_dir}/dom.cpp PROPE
 set_source_files_properties(${gen_dir}/soapC.cpp PROPERTIES COMPILE_OPTIONS "-w")
 target_include_directories(kelumo_service PUBLIC ${gen_dir})
 target_include_directories(kelumo_service SYSTEM PUBLIC ${gsoap_dir})
-target_link_libraries(kelumo_service PUBLIC kelumo_base ZLIB::ZLIB ws2_32 winhttp)
+target_link_libraries(kelumo_service PUBLIC kelumo_base kelumo_proxy_rules ZLIB::ZLIB ws2_32)
+# The system's proxy settings: the user's, through WinHTTP, on Windows.
+if(WIN32)
+    target_sources(kelumo_service PRIVATE service/WinHttpSystemProxy.cpp)
+    target_link_libraries(kelumo_service PRIVATE winhttp)
+else()
+    target_sources(kelumo_service PRIVATE service/NoSystemProxy.cpp)
+endif()
 kelumo_warnings(kelumo_service)
 
 add_executable(kelumo-login tools/kelumo-login.cpp)

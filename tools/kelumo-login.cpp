@@ -12,7 +12,8 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "service/PlainProxyChoice.h"
+#include "base/proxy/ProxyRules.h"
+#include "service/SystemProxy.h"
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -164,7 +165,10 @@ int main(int argc, char **argv)
         endpoint = defaultLoginEndpoint();
     proxy.endpoint = endpoint.c_str();
 #ifdef _WIN32
-    const std::optional<ProxySetting> way = direct ? std::nullopt : proxychoice::forAddressPlain(endpoint);
+    const std::optional<ProxySetting> way =
+        direct ? std::nullopt
+               : proxyrules::choose(endpoint, proxyrules::processEnvironment,
+                                    [&endpoint] { return systemproxy::forAddress(endpoint); });
 #else
     const std::optional<ProxySetting> way = direct ? std::nullopt : proxychoice::forAddress(endpoint);
 #endif

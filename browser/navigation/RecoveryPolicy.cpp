@@ -1,6 +1,6 @@
 #include "browser/navigation/RecoveryPolicy.h"
 
-#include <QHostAddress>
+#include "base/proxy/ProxyRules.h"
 
 #include <algorithm>
 #include <array>
@@ -65,13 +65,7 @@ bool probeAnswerLoads(int httpStatus)
 
 bool probeGoesDirect(const QString &host)
 {
-    const QString name = host.toLower();
-    if (name == QLatin1String("localhost") || name.endsWith(QLatin1String(".localhost")))
-        return true;
-    QHostAddress address;
-    if (address.setAddress(name))
-        return address.isLoopback() || address.isLinkLocal();
-    return !name.contains(QLatin1Char('.'));
+    return proxyrules::alwaysDirect(host.toStdString());
 }
 
 int backTarget(const QList<HistoryEntry> &entries, int current)

@@ -1,4 +1,4 @@
-#include "service/PlainProxyChoice.h"
+#include "base/proxy/ProxyRules.h"
 #include "service/ProxyChoice.h"
 
 #include <QTest>
@@ -78,6 +78,21 @@ void TestProxyChoice::choice_data()
                                         << "direct";
     QTest::newRow("simple host name") << "http://intranet/x" << QStringList{"http_proxy=http://a:1"} << "sys:8"
                                       << "direct";
+    QTest::newRow("IPv4-mapped loopback") << "http://[::ffff:127.0.0.1]/x" << QStringList{"http_proxy=http://a:1"}
+                                          << "" << "direct";
+    QTest::newRow("loopback written short") << "http://127.1/x" << QStringList{"http_proxy=http://a:1"} << ""
+                                            << "direct";
+    QTest::newRow("no_proxy network written short")
+        << "http://192.168.7.8/x" << QStringList{"http_proxy=http://a:1", "no_proxy=192.168/16"} << "" << "direct";
+    QTest::newRow("no_proxy network with netmask")
+        << "http://10.1.2.3/x" << QStringList{"http_proxy=http://a:1", "no_proxy=10.0.0.0/255.0.0.0"} << ""
+        << "direct";
+    QTest::newRow("proxy host in lower case") << login << QStringList{"http_proxy=http://Proxy.Corp:3128"} << ""
+                                              << "proxy.corp:3128";
+    QTest::newRow("broken escape unreadable") << login << QStringList{"http_proxy=http://u%zz:p@proxy.corp:3128"}
+                                              << "" << "direct";
+    QTest::newRow("proxy host no name") << login << QStringList{"http_proxy=http://proxy..corp:3128"} << ""
+                                        << "direct";
     QTest::newRow("system's proxy") << login << none << "sys:8" << "sys:8";
     QTest::newRow("system's socks proxy unusable") << login << none << "socks" << "direct";
     QTest::newRow("environment before system") << login << QStringList{"http_proxy=http://a:1"} << "sys:8" << "a:1";
@@ -108,14 +123,14 @@ void TestProxyChoice::choice()
     };
     QCOMPARE(describe(proxychoice::choose(QUrl(address), environment, systemLookup)), expected);
 
-    // The decision of the build without Qt (Windows) is the same.
+    // The rules on the address as text, as the build without Qt (Windows) asks them.
     const auto plainEnvironment = [&environment](const char *name) { return environment(name).toStdString(); };
-    const auto plainSystemLookup = [&system](const std::string &) -> std::optional<ProxySetting> {
+    const auto plainSystemLookup = [&system]() -> std::optional<ProxySetting> {
         if (system.isEmpty() || system == QLatin1String("socks"))
             return std::nullopt;
         return ProxySetting{system.section(':', 0, 0).toStdString(), system.section(':', 1).toInt(), {}, {}};
     };
-    QCOMPARE(describe(proxychoice::choosePlain(address.toStdString(), plainEnvironment, plainSystemLookup)), expected);
+    QCOMPARE(describe(proxyrules::choose(address.toStdString(), plainEnvironment, plainSystemLookup)), expected);
 }
 
 void TestProxyChoice::pagesTakeTheSameWay()
