@@ -444,7 +444,9 @@ void TestLogin::focusAndHoverPrompts()
     auto dialog = makeDialog();
     auto *tip = dialog->findChild<MyOPCStatic *>("tip");
     QCOMPARE(tip->text(), QString("请输入账号"));
-    QApplication::setActiveWindow(dialog.get());
+    // The prompts follow focus-in events, which only an active window gets.
+    dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
     dialog->findChild<QLineEdit *>("account")->setFocus();
     QTRY_COMPARE(tip->text(), QString("请输入帐号信息！"));
     dialog->findChild<QLineEdit *>("password")->setFocus();

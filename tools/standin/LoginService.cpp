@@ -93,7 +93,9 @@ DecodedRequest refuse(std::string reason)
     return decoded;
 }
 
-std::string quoted(std::string_view text)
+// Named apart from std::quoted, which argument-dependent lookup finds for a
+// std::string once <iomanip> is in (GCC 14 brings it with <chrono>).
+std::string noteQuoted(std::string_view text)
 {
     std::string out = "\"";
     for (const char ch : text) {
@@ -198,7 +200,7 @@ LoginOutcome answerLogin(std::string_view body, const std::vector<Account> &acco
         const DecodedRequest decoded = decodeLoginRequest(body);
         if (!decoded.ok) {
             outcome.reply = faultReply(FaultCode::Sender, decoded.fault);
-            outcome.logNote = "fault=" + quoted(decoded.fault);
+            outcome.logNote = "fault=" + noteQuoted(decoded.fault);
             return outcome;
         }
         const LoginRequest &request = decoded.request;
@@ -207,9 +209,9 @@ LoginOutcome answerLogin(std::string_view body, const std::vector<Account> &acco
         outcome.reply = {200, std::string(kSoapContentType), answerEnvelope(answer.text)};
         outcome.delay = answer.delay;
         if (request.company && !request.company->empty())
-            outcome.logNote = "company=" + quoted(*request.company) + " ";
-        outcome.logNote += "account=" + (request.account ? quoted(*request.account) : std::string("(missing)")) +
-                           " answer=" + quoted(answer.text);
+            outcome.logNote = "company=" + noteQuoted(*request.company) + " ";
+        outcome.logNote += "account=" + (request.account ? noteQuoted(*request.account) : std::string("(missing)")) +
+                           " answer=" + noteQuoted(answer.text);
         if (!answer.known)
             outcome.logNote += " (unknown account or wrong password)";
         if (answer.delay.count() > 0)
@@ -219,7 +221,7 @@ LoginOutcome answerLogin(std::string_view body, const std::vector<Account> &acco
         const std::string reason = std::string("internal error: ") + e.what();
         outcome = {};
         outcome.reply = faultReply(FaultCode::Receiver, reason);
-        outcome.logNote = "fault=" + quoted(reason);
+        outcome.logNote = "fault=" + noteQuoted(reason);
     }
     return outcome;
 }
