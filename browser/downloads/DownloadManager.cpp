@@ -24,6 +24,12 @@ DownloadManager::DownloadManager(QWebEngineProfile *profile, const QString &down
 
 void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
 {
+    // The engine resumes an interrupted download by itself and asks for it
+    // again under the same id. For the user it has ended (its window said
+    // why), and cancel() on an interrupted download does not reach the
+    // engine: left unaccepted here, it ends there too.
+    if (m_interrupted.contains(download->id()))
+        return;
     QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
 
     const QString &fixedFolder = m_downloadFolder;
@@ -35,13 +41,11 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
         download->setDownloadFileName(name);
     } else {
         // Asked for while the engine waits: a download not accepted by the
-        // time this returns is cancelled.
+        // time this returns is dropped by the engine.
         const QString suggested = QDir(saveDialogFolder(m_downloadFolder)).filePath(name);
         const QString chosen = QFileDialog::getSaveFileName(view, QStringLiteral("另存为"), suggested);
-        if (chosen.isEmpty()) {
-            download->cancel();
+        if (chosen.isEmpty())
             return;
-        }
         rememberDialogFolder(chosen);
         const QFileInfo target(chosen);
         download->setDownloadDirectory(target.absolutePath());
@@ -49,13 +53,21 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     }
     if (const DownloadFailure failure = downloadFolderFailure(download->downloadDirectory());
         failure != DownloadFailure::None) {
+        // Left unaccepted rather than cancelled: the engine then drops the
+        // request and its item itself. cancel() in here keeps the request in
+        // the profile's list of ongoing downloads in this engine, and the
+        // profile's next download waits behind it.
         const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
-        download->cancel();
         refuse(view, filePath, failure);
         return;
     }
 
     const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this,
+            [this, id = download->id()](QWebEngineDownloadRequest::DownloadState state) {
+                if (state == QWebEngineDownloadRequest::DownloadInterrupted)
+                    m_interrupted.insert(id);
+            });
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, filePath] {
         if (!download->isFinished())
             return;

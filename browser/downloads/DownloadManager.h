@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -39,4 +40,7 @@ private:
 
     QString m_downloadFolder;
     OwnerFor m_ownerFor;
+    // Downloads that were interrupted: ended for the user, whatever the
+    // engine tries next.
+    QSet<quint32> m_interrupted;
 };
