@@ -37,6 +37,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTranslator>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 
 #include <functional>
@@ -530,6 +531,11 @@ void TestPageOnScreen::failedDownloadSaysSo()
     QVERIFY2(waitUntil(said, 10000), qPrintable(texts.join(" | ")));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    // A refused download leaves nothing in the profile's ongoing downloads.
+    if (immutableFolder) {
+        for (const QWebEngineDownloadRequest *left : m_profile->findChildren<QWebEngineDownloadRequest *>())
+            QVERIFY2(left->url().path() != QLatin1String(path), qPrintable(left->url().toString()));
+    }
 }
 
 QTEST_MAIN(TestPageOnScreen)
