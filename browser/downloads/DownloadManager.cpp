@@ -24,12 +24,21 @@ DownloadManager::DownloadManager(QWebEngineProfile *profile, const QString &down
 
 void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
 {
-    // The engine resumes an interrupted download by itself and asks for it
-    // again under the same id. For the user it has ended (its window said
-    // why), and cancel() on an interrupted download does not reach the
-    // engine: left unaccepted here, it ends there too.
-    if (m_interrupted.contains(download->id()))
+    // The engine tries a broken-off download again by itself and asks for it
+    // once more under the same id, before it reports the interruption; each
+    // ask taken would be one more download of it. For the user it has
+    // failed: left unaccepted, it ends in the engine too.
+    if (const auto taken = m_taken.constFind(download->id()); taken != m_taken.cend()) {
+        const Taken ended = *taken;
+        m_taken.erase(taken);
+        trace("download failed", ended.filePath.toStdString());
+        emit downloadFinished(ended.filePath, false);
+        if (ended.progress) {
+            const DownloadFailure failure = downloadFailureFor(download->interruptReason());
+            ended.progress->endAs(failure == DownloadFailure::None ? DownloadFailure::Interrupted : failure);
+        }
         return;
+    }
     QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
 
     const QString &fixedFolder = m_downloadFolder;
@@ -54,22 +63,16 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     if (const DownloadFailure failure = downloadFolderFailure(download->downloadDirectory());
         failure != DownloadFailure::None) {
         // Left unaccepted rather than cancelled: the engine then drops the
-        // request and its item itself. cancel() in here keeps the request in
-        // the profile's list of ongoing downloads in this engine, and the
-        // profile's next download waits behind it.
+        // request and its item itself, where cancel() in here would leave the
+        // request in the profile's list of ongoing downloads.
         const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
         refuse(view, filePath, failure);
         return;
     }
 
     const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
-    connect(download, &QWebEngineDownloadRequest::stateChanged, this,
-            [this, id = download->id()](QWebEngineDownloadRequest::DownloadState state) {
-                if (state == QWebEngineDownloadRequest::DownloadInterrupted)
-                    m_interrupted.insert(id);
-            });
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, filePath] {
-        if (!download->isFinished())
+        if (!download->isFinished() || !m_taken.remove(download->id()))
             return;
         const bool completed = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
         trace(completed ? "download finished" : "download failed", filePath.toStdString());
@@ -78,6 +81,7 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     download->accept();
 
     auto *progress = new DownloadProgress(download, filePath, m_ownerFor ? m_ownerFor(view) : nullptr);
+    m_taken.insert(download->id(), {filePath, progress});
     progress->show();
 }
 

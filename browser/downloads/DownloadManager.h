@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
-#include <QSet>
+#include <QHash>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 
+class DownloadProgress;
 class QWebEngineDownloadRequest;
 class QWidget;
 enum class DownloadFailure;
@@ -40,7 +42,11 @@ private:
 
     QString m_downloadFolder;
     OwnerFor m_ownerFor;
-    // Downloads that were interrupted: ended for the user, whatever the
-    // engine tries next.
-    QSet<quint32> m_interrupted;
+    // The downloads taken and not finished yet, by the engine's id.
+    struct Taken
+    {
+        QString filePath;
+        QPointer<DownloadProgress> progress;
+    };
+    QHash<quint32, Taken> m_taken;
 };

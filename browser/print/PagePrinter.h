@@ -41,8 +41,8 @@ public:
     // prepared or when the page cannot be printed.
     int previewPageCount() const;
     // A preview is up or the engine still makes a PDF of ours: the page is
-    // not to be reloaded until released() (the engine ends the whole
-    // program when its renderer goes away in the middle of a PDF).
+    // not reloaded under it. A dead renderer's page comes back on
+    // released(), once the preview has said that the page ended.
     bool holdsPage() const { return m_preview || m_pendingRequest; }
 
 signals:

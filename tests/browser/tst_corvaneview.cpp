@@ -176,7 +176,12 @@ void TestCorvaneView::initTestCase()
     QByteArray rows = "<title>rows</title><table>";
     for (int i = 0; i < 300; ++i)
         rows += "<tr><td>" + QByteArray::number(i) + "</td><td>行</td></tr>";
-    m_server.setAnswer("/rows", 200, rows + "</table>");
+    // The page says when the renderer has taken a print job (its
+    // beforeprint comes as the renderer starts on the PDF), then keeps it
+    // busy a moment.
+    m_server.setAnswer("/rows", 200,
+                       rows + "</table><script>onbeforeprint = () => { document.title = 'rows printing';"
+                              " for (const end = Date.now() + 1000; Date.now() < end;); };</script>");
     m_server.setAnswer("/fruit", 200, "<title>fruit</title><p>apple pear apple plum apple</p>");
     m_profile = new QWebEngineProfile(this); // off the record
     configureBrowserProfile(m_profile);
@@ -631,7 +636,10 @@ void TestCorvaneView::printPreviewFillsIn()
         auto *widget = dialog->findChild<QPrintPreviewWidget *>();
         // On screen before the engine is done, saying so on its one page.
         sawPreparing = dialog->isVisible() && printer->previewPageCount() == 0 && widget->pageCount() == 1;
-        if (rendererDies)
+        // Killed once the renderer makes the PDF. This engine ends the whole
+        // process when a renderer is lost between the PDF's request and the
+        // renderer taking it, before the client hears of the loss.
+        if (rendererDies && waitUntil([&] { return m_view->title() == QLatin1String("rows printing"); }))
             ::kill(static_cast<pid_t>(pid), SIGKILL);
         // A second request while preparing is ignored.
         printer->printWithPreview();
