@@ -24,6 +24,21 @@ DownloadManager::DownloadManager(QWebEngineProfile *profile, const QString &down
 
 void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
 {
+    // The engine tries a broken-off download again by itself and asks for it
+    // once more under the same id, before it reports the interruption; each
+    // ask taken would be one more download of it. For the user it has
+    // failed: left unaccepted, it ends in the engine too.
+    if (const auto taken = m_taken.constFind(download->id()); taken != m_taken.cend()) {
+        const Taken ended = *taken;
+        m_taken.erase(taken);
+        trace("download failed", ended.filePath.toStdString());
+        emit downloadFinished(ended.filePath, false);
+        if (ended.progress) {
+            const DownloadFailure failure = downloadFailureFor(download->interruptReason());
+            ended.progress->endAs(failure == DownloadFailure::None ? DownloadFailure::Interrupted : failure);
+        }
+        return;
+    }
     QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
 
     const QString &fixedFolder = m_downloadFolder;
@@ -35,13 +50,11 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
         download->setDownloadFileName(name);
     } else {
         // Asked for while the engine waits: a download not accepted by the
-        // time this returns is cancelled.
+        // time this returns is dropped by the engine.
         const QString suggested = QDir(saveDialogFolder(m_downloadFolder)).filePath(name);
         const QString chosen = QFileDialog::getSaveFileName(view, QStringLiteral("另存为"), suggested);
-        if (chosen.isEmpty()) {
-            download->cancel();
+        if (chosen.isEmpty())
             return;
-        }
         rememberDialogFolder(chosen);
         const QFileInfo target(chosen);
         download->setDownloadDirectory(target.absolutePath());
@@ -49,15 +62,17 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     }
     if (const DownloadFailure failure = downloadFolderFailure(download->downloadDirectory());
         failure != DownloadFailure::None) {
+        // Left unaccepted rather than cancelled: the engine then drops the
+        // request and its item itself, where cancel() in here would leave the
+        // request in the profile's list of ongoing downloads.
         const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
-        download->cancel();
         refuse(view, filePath, failure);
         return;
     }
 
     const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
     connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, filePath] {
-        if (!download->isFinished())
+        if (!download->isFinished() || !m_taken.remove(download->id()))
             return;
         const bool completed = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
         trace(completed ? "download finished" : "download failed", filePath.toStdString());
@@ -66,6 +81,7 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     download->accept();
 
     auto *progress = new DownloadProgress(download, filePath, m_ownerFor ? m_ownerFor(view) : nullptr);
+    m_taken.insert(download->id(), {filePath, progress});
     progress->show();
 }
 

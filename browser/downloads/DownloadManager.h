@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QHash>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 
+class DownloadProgress;
 class QWebEngineDownloadRequest;
 class QWidget;
 enum class DownloadFailure;
@@ -39,4 +42,11 @@ private:
 
     QString m_downloadFolder;
     OwnerFor m_ownerFor;
+    // The downloads taken and not finished yet, by the engine's id.
+    struct Taken
+    {
+        QString filePath;
+        QPointer<DownloadProgress> progress;
+    };
+    QHash<quint32, Taken> m_taken;
 };

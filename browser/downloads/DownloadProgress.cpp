@@ -94,6 +94,12 @@ void DownloadProgress::updateProgress()
     }
 }
 
+void DownloadProgress::endAs(DownloadFailure failure)
+{
+    m_failure = failure;
+    finish();
+}
+
 void DownloadProgress::finish()
 {
     if (!m_download || (!m_download->isFinished() && m_failure == DownloadFailure::None))

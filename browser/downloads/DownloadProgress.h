@@ -20,6 +20,9 @@ class DownloadProgress final : public QWidget
 public:
     DownloadProgress(QWebEngineDownloadRequest *download, const QString &filePath, QWidget *owner = nullptr);
 
+    // The engine gave the download up without a word: it failed so.
+    void endAs(DownloadFailure failure);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

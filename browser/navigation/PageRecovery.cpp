@@ -9,6 +9,8 @@
 #include <QNetworkRequest>
 #include <QWebEngineView>
 
+#include <utility>
+
 namespace {
 
 // A platform that takes the connection and never answers must not hold the
@@ -142,9 +144,22 @@ bool PageRecovery::rendererEnded(bool abnormal)
         return true;
     case recovery::RendererEnd::Reload:
         m_sinceCrashReload.start();
-        // Not from inside the engine's signal.
-        QTimer::singleShot(0, m_view, [view = m_view] { view->reload(); });
+        m_reloadHeld = m_reloadHold && m_reloadHold();
+        if (!m_reloadHeld)
+            reload();
         return false;
     }
     return false;
+}
+
+void PageRecovery::reloadIfHeld()
+{
+    if (std::exchange(m_reloadHeld, false))
+        reload();
+}
+
+void PageRecovery::reload()
+{
+    // Not from inside the engine's signal.
+    QTimer::singleShot(0, m_view, [view = m_view] { view->reload(); });
 }

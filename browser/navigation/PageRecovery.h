@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
+
 class QNetworkAccessManager;
 class QNetworkReply;
 class QWebEngineView;
@@ -37,8 +39,12 @@ public:
     // The page's renderer ended; returns whether the error page is to be
     // shown (otherwise the page is reloaded here, or nothing happens).
     bool rendererEnded(bool abnormal);
+    // While `hold` says so, that reload waits for reloadIfHeld().
+    void setReloadHold(std::function<bool()> hold) { m_reloadHold = std::move(hold); }
+    void reloadIfHeld();
 
 private:
+    void reload();
     void scheduleRetry();
     void probe();
     void onProbeFinished(QNetworkReply *reply);
@@ -53,4 +59,6 @@ private:
     QPointer<QNetworkReply> m_probe;
     bool m_watchingNetwork = false;
     QElapsedTimer m_sinceCrashReload;
+    std::function<bool()> m_reloadHold;
+    bool m_reloadHeld = false;
 };

@@ -58,15 +58,19 @@ PagePrinter::PagePrinter(QWebEngineView *view) : QObject(view), m_view(view), m_
             });
     // window.print() from the page.
     connect(m_view, &QWebEngineView::printRequested, this, &PagePrinter::printWithPreview);
-    // A renderer that dies mid-print reports nothing more: the PDF under way
-    // is given up.
+    // A renderer that dies mid-print reports nothing more: the engine drops
+    // the PDF under way without an answer. The preview says the page ended.
     connect(m_view->page(), &QWebEnginePage::renderProcessTerminated, this, [this] {
         if (!m_pendingRequest)
             return;
         m_pendingRequest = 0;
         emit engineFree();
-        if (!m_discardPending && m_preview)
+        if (!m_discardPending && m_preview) {
+            m_pageEnded = true;
             takePdf(m_requestedLayout, {});
+        }
+        if (!holdsPage())
+            emit released();
     });
     connect(m_pages, &PreviewPages::pageReady, this, [this](int index) {
         if (index == 0 || (index + 1) % refreshEveryPages == 0)
@@ -130,6 +134,9 @@ void PagePrinter::endPreview()
     m_pdf.clear();
     m_pendingSavePath.clear();
     m_pages->clear();
+    m_pageEnded = false;
+    if (!holdsPage())
+        emit released();
 }
 
 void PagePrinter::requestPdf(const QPageLayout &layout)
@@ -159,6 +166,8 @@ void PagePrinter::pdfArrived(quint64 request, const QByteArray &pdf)
         return;
     m_pendingRequest = 0;
     emit engineFree();
+    if (!m_preview)
+        emit released();
     if (m_discardPending || !m_preview)
         return;
     trace("print pdf made", std::to_string(pdf.size()));
@@ -227,7 +236,8 @@ void PagePrinter::paintPreview(QPrinter *printer)
     }
     const int count = m_pages->pageCount();
     if (m_pdf.isEmpty() || count == 0) {
-        drawNotice(painter, QStringLiteral("无法打印此页面。"));
+        drawNotice(painter, m_pageEnded ? QStringLiteral("页面意外终止，无法打印此页面。")
+                                        : QStringLiteral("无法打印此页面。"));
         return;
     }
     if (count < 0) {

@@ -40,6 +40,10 @@ public:
     // Pages the preview shows of the page itself; 0 while they are being
     // prepared or when the page cannot be printed.
     int previewPageCount() const;
+    // A preview is up or the engine still makes a PDF of ours: the page is
+    // not reloaded under it. A dead renderer's page comes back on
+    // released(), once the preview has said that the page ended.
+    bool holdsPage() const { return m_preview || m_pendingRequest; }
 
 signals:
     // A PDF was written (or not) to `filePath`.
@@ -48,6 +52,8 @@ signals:
     void previewFilled(int pageCount);
     // The engine has no PDF of ours under way any more.
     void engineFree();
+    // holdsPage() has just become false.
+    void released();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -90,6 +96,8 @@ private:
     QPageLayout m_pendingSaveLayout;
 
     bool m_printing = false;
+    // The page's renderer ended while the preview's PDF was being made.
+    bool m_pageEnded = false;
     // The preview's paints that are traced: its first, and the first with a page.
     bool m_shownTraced = false;
     bool m_filledArmed = false;

@@ -8,6 +8,7 @@
 #include "browser/navigation/PageRecovery.h"
 #include "browser/navigation/RecoveryPolicy.h"
 #include "browser/navigation/StartAddress.h"
+#include "browser/print/PagePrinter.h"
 #include "browser/view/BrowserWindow.h"
 #include "browser/view/CorvanePage.h"
 #include "browser/view/PageCloseGuard.h"
@@ -49,6 +50,10 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     m_page->setActionFilter([this](QWebEnginePage::WebAction action) { return onPageAction(action); });
     setPage(m_page);
     m_commands = new PageCommands(this, ZoomMemory::attach(profile), [this] { return m_page->platformHosts(); });
+    // A dead renderer's page comes back once the print has let go of it.
+    PagePrinter *printer = m_commands->printer();
+    m_recovery->setReloadHold([printer] { return printer->holdsPage(); });
+    connect(printer, &PagePrinter::released, m_recovery, &PageRecovery::reloadIfHeld);
     m_closeGuard = new PageCloseGuard(this, m_page);
 
     QWebEnginePage *p = page();

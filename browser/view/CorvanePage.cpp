@@ -6,10 +6,10 @@
 #include "browser/downloads/FileDialogFolders.h"
 #include "browser/navigation/DropPolicy.h"
 #include "browser/navigation/StartAddress.h"
+#include "browser/view/FileChooser.h"
 
 #include <QDesktopServices>
 
-#include <QFileDialog>
 #include <QInputDialog>
 #include <QMimeDatabase>
 #include <QTimer>
@@ -201,23 +201,13 @@ QStringList CorvanePage::chooseFiles(FileSelectionMode mode, const QStringList &
                                      const QStringList &acceptedMimeTypes)
 {
     Q_UNUSED(oldFiles)
-    QWidget *parent = dialogParent();
-    const QString filter = nameFilterFor(acceptedMimeTypes);
-    QStringList chosen;
-    switch (mode) {
-    case FileSelectOpen:
-        chosen << QFileDialog::getOpenFileName(parent, QString(), uploadDialogFolder(), filter);
-        break;
-    case FileSelectOpenMultiple:
-        chosen = QFileDialog::getOpenFileNames(parent, QString(), uploadDialogFolder(), filter);
-        break;
-    case FileSelectUploadFolder:
-        chosen << QFileDialog::getExistingDirectory(parent, QString(), uploadDialogFolder());
-        break;
-    case FileSelectSave:
-        chosen << QFileDialog::getSaveFileName(parent, QString(), saveDialogFolder(m_downloadFolder), filter);
-        break;
-    }
+    FileChoice choice;
+    choice.parent = dialogParent();
+    choice.mode = mode;
+    choice.folder = mode == FileSelectSave ? saveDialogFolder(m_downloadFolder) : uploadDialogFolder();
+    if (mode != FileSelectUploadFolder)
+        choice.filter = nameFilterFor(acceptedMimeTypes);
+    QStringList chosen = m_fileChooser(choice);
     chosen.removeAll(QString());
     if (!chosen.isEmpty())
         rememberDialogFolder(mode == FileSelectUploadFolder ? chosen.constFirst() + QStringLiteral("/.") : chosen.constFirst());

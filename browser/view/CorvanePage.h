@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browser/navigation/NavigationPolicy.h"
+#include "browser/view/FileChooser.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -38,6 +39,8 @@ public:
     // Ends the page's JavaScript dialog that is up, if any, as its OK button
     // would: the window is going anyway.
     void dismissDialogs();
+    // Who answers the page's file dialogs; QFileDialog's unless replaced.
+    void setFileChooser(FileChooser chooser) { m_fileChooser = std::move(chooser); }
 
 protected:
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
@@ -66,4 +69,5 @@ private:
     QString m_loginEndpoint;
     QStringList m_extraHosts;
     QString m_downloadFolder;
+    FileChooser m_fileChooser = chooseWithFileDialog;
 };
