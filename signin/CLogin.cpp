@@ -67,7 +67,8 @@ CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::bu
     m_session.setSettings(m_settings);
     connect(&m_session, &SignInSession::messageRequested, this, &CLogin::showMessage);
     connect(&m_session, &SignInSession::finished, this, [this] { OnLoginFinished(0, 0); });
-    connect(this, &CLogin::firstPainted, this, &CLogin::askKeyring);
+    // A turn later: the first paint is on the display before anything else starts.
+    connect(this, &CLogin::firstPainted, this, [this] { QTimer::singleShot(0, this, &CLogin::askKeyring); });
 }
 
 CLogin::~CLogin() = default;

@@ -114,8 +114,9 @@ void SecretKeyring::work()
         m_wake.notify_all();
         if (m_stopping)
             return;
+        // The job, its callbacks with it, now belongs to the user-interface thread.
         QMetaObject::invokeMethod(
-            this, [this, job, outcome] { answer(*job, outcome); }, Qt::QueuedConnection);
+            this, [this, job = std::move(job), outcome] { answer(*job, outcome); }, Qt::QueuedConnection);
     }
 }
 
