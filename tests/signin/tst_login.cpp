@@ -530,7 +530,8 @@ void TestLogin::loginSavesTheSignIn_data()
     QTest::newRow("ticked, keyring") << true << QByteArray("demo\r\ndemo123") << 1 << QByteArray("demo\r\n")
                                      << Items{{"demo", "demo123"}, {"other", "x"}};
     QTest::newRow("ticked, keyring fails: data.dat keeps it")
-        << true << QByteArray("demo\r\ndemo123") << 2 << QByteArray("demo\r\ndemo123") << Items{{"demo", "old"}};
+        << true << QByteArray("demo\r\ndemo123") << 2 << QByteArray("demo\r\ndemo123")
+        << Items{{"demo", "old"}, {"other", "x"}};
     QTest::newRow("unticked, keyring: removed there too") << false << QByteArray() << 1 << QByteArray()
                                                           << Items{{"other", "x"}};
 }
