@@ -7,6 +7,7 @@
 #include "base/Trace.h"
 #include "signin/CLogin.h"
 #include "signin/SignInFile.h"
+#include "signin/keyring/SecretKeyring.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -21,6 +22,8 @@ LaunchSequence::~LaunchSequence()
 {
     // First: a launch from now on starts a client of its own.
     m_instance.reset();
+    // A store still under way is cancelled: data.dat kept the password.
+    m_keyring.reset();
     // Only when the program ends while the service still loads (a quick cancel).
     if (m_serviceStart.joinable())
         m_serviceStart.join();
@@ -43,6 +46,9 @@ bool LaunchSequence::run(const std::function<bool()> &showMainWindow)
     login.SetStartUrlBuffer(m_startUrl);
     login.SetProgramFolder(m_programFolder);
     login.SetFallbackFolder(SignInFile::userFolder());
+    // Asked by the dialog once it is painted, on a thread of its own.
+    m_keyring = std::make_unique<SecretKeyring>();
+    login.SetKeyring(m_keyring.get());
     m_signIn = SignInSettings::fromEnvironment();
     login.SetSettings(m_signIn);
     // A login asked for before step 3 waits for it.

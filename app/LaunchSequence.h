@@ -17,6 +17,7 @@ class BrowserModuleLoader;
 class CLogin;
 class LoginService;
 class MainWindowModule;
+class SecretKeyring;
 class QWidget;
 class SingleInstance;
 
@@ -69,6 +70,8 @@ private:
     SignInSettings m_signIn;
     // Loads the login service module and asks for the proxy.
     std::thread m_serviceStart;
+    // The remembered password's keyring; its answers may come after the dialog.
+    std::unique_ptr<SecretKeyring> m_keyring;
     // Loads the browser module and owns what it made.
     std::unique_ptr<BrowserModuleLoader> m_browser;
     // The name later launches hand over to, while this client has it.

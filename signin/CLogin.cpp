@@ -21,10 +21,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+
+#include <utility>
 
 namespace {
 
@@ -64,6 +67,8 @@ CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::bu
     m_session.setSettings(m_settings);
     connect(&m_session, &SignInSession::messageRequested, this, &CLogin::showMessage);
     connect(&m_session, &SignInSession::finished, this, [this] { OnLoginFinished(0, 0); });
+    // A turn later: the first paint is on the display before anything else starts.
+    connect(this, &CLogin::firstPainted, this, [this] { QTimer::singleShot(0, this, &CLogin::askKeyring); });
 }
 
 CLogin::~CLogin() = default;
@@ -117,6 +122,11 @@ void CLogin::SetSettings(const SignInSettings &settings)
 {
     m_settings = settings;
     m_session.setSettings(settings);
+}
+
+void CLogin::SetKeyring(PasswordKeyring *keyring)
+{
+    m_remembered.setKeyring(keyring);
 }
 
 void CLogin::SetProgramFolder(const QString &folder)
@@ -187,14 +197,28 @@ bool CLogin::LoadSignIn()
         m_editAccount->setText(QString::fromStdString(gbkToUtf8(contents.account)));
         m_editPassword->setText(QString::fromStdString(gbkToUtf8(contents.password)));
         m_checkRemember->setChecked(true);
+        if (contents.password.empty())
+            m_keyringAccount = contents.account;
     }
     return true;
+}
+
+void CLogin::askKeyring()
+{
+    if (m_keyringAccount.empty())
+        return;
+    const std::string account = std::exchange(m_keyringAccount, {});
+    m_remembered.lookUp(account, [dialog = QPointer<CLogin>(this), account](const std::string &password) {
+        // Not over what the user has typed meanwhile.
+        if (dialog && gbkOf(dialog->m_editAccount->text()) == account && dialog->m_editPassword->text().isEmpty())
+            dialog->m_editPassword->setText(QString::fromStdString(gbkToUtf8(password)));
+    });
 }
 
 void CLogin::SaveSignIn(const std::string &account, const std::string &password, bool remember)
 {
     m_szDataPath = SignInFile::locate(m_programFolder, m_fallbackFolder);
-    SignInFile::save(m_szDataPath, account, password, remember);
+    m_remembered.save(m_szDataPath, account, password, remember);
 }
 
 void CLogin::HoldLogins(bool hold)

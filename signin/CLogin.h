@@ -1,5 +1,6 @@
 #pragma once
 
+#include "signin/RememberedSignIn.h"
 #include "signin/SignInSession.h"
 #include "signin/SignInSettings.h"
 
@@ -12,6 +13,7 @@ class QLineEdit;
 class QPushButton;
 class BitmapButton;
 class MyOPCStatic;
+class PasswordKeyring;
 
 // The login dialog: a borderless window over a picture, with the account and
 // password fields, the remember box, the login and quit buttons, three help
@@ -36,6 +38,9 @@ public:
     void SetFallbackFolder(const QString &folder);
     // The service and site addresses and the call's limits.
     void SetSettings(const SignInSettings &settings);
+    // Where the remembered password is kept when the desktop has a keyring;
+    // not owned, and it outlives the dialog. Without one, data.dat alone.
+    void SetKeyring(PasswordKeyring *keyring);
 
     int DoModal();
 
@@ -86,6 +91,9 @@ private:
     void showMessage(const QString &text);
     // Enter and Escape on the dialog; false when the key is not the dialog's.
     bool actOnKey(QKeyEvent *event, bool released);
+    // Once painted: the keyring is asked for the saved account's password,
+    // which fills the empty field when it comes.
+    void askKeyring();
 
     QLineEdit *m_editCompany = nullptr;
     QLineEdit *m_editAccount = nullptr;
@@ -109,4 +117,7 @@ private:
     bool m_painted = false;
     SignInSettings m_settings;
     SignInSession m_session;
+    RememberedSignIn m_remembered;
+    // The saved account whose password is in the keyring, until asked for (GBK).
+    std::string m_keyringAccount;
 };

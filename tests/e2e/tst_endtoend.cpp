@@ -176,6 +176,7 @@ private slots:
     void cancelEndsWithoutWindow();
     void refusalsThenSignIn();
     void rememberedSignInFillsTheFields();
+    void keyringKeepsThePassword();
     void keyboardOnly();
     void cancelLeavesFilesAsTheyWere();
     void missingModuleSaysSo_data();
@@ -286,6 +287,8 @@ QProcessEnvironment TestEndToEnd::clientEnvironment() const
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.insert("XDG_RUNTIME_DIR", m_root.filePath("runtime"));
     env.insert("PATH", m_root.filePath("stub-bin") + ':' + env.value("PATH"));
+    // No session bus, so no keyring: data.dat keeps the password, as it always did.
+    env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + m_root.filePath("no-bus"));
     for (const char *browser : {"BROWSER", "DEFAULT_BROWSER", "XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION"})
         env.remove(browser);
     // The client's own default, which keeps the engine's start-up dump quiet.
@@ -439,6 +442,7 @@ void TestEndToEnd::refusalsThenSignIn()
     QFile saved(m_programFolder + "/data.dat");
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), QByteArray("demo\r\ndemo123"));
+    QCOMPARE(client.log().count("keyring unavailable"), 1);
 
     // In the page, by keyboard: the links are, in order, a second page, a
     // missing page and a report download.
@@ -497,6 +501,108 @@ void TestEndToEnd::rememberedSignInFillsTheFields()
     QCOMPARE(client.visibleWindows().size(), 1);
     QCOMPARE(xdotool({"getwindowname", main}), QString("Kelumo大数据"));
     QTRY_VERIFY(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"));
+}
+
+void TestEndToEnd::keyringKeepsThePassword()
+{
+    if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()
+        || QStandardPaths::findExecutable("gnome-keyring-daemon").isEmpty()
+        || QStandardPaths::findExecutable("secret-tool").isEmpty())
+        QSKIP("needs dbus-daemon, gnome-keyring-daemon and secret-tool (scripts/setup installs them)");
+    // A session bus of its own that starts nothing by itself, and a real
+    // Secret Service on it, unlocked.
+    QVERIFY(QDir().mkpath(m_root.filePath("bus")));
+    QFile config(m_root.filePath("bus.conf"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                 " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                 "<busconfig><type>session</type><listen>unix:dir=" + m_root.filePath("bus").toUtf8() +
+                 "</listen><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                 "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+    config.close();
+    QProcess bus;
+    bus.start("dbus-daemon", {"--config-file", config.fileName(), "--nofork", "--print-address=1"});
+    QVERIFY(bus.waitForReadyRead(10000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    QVERIFY(!address.isEmpty());
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    QProcess keyring;
+    keyring.setProcessEnvironment(env);
+    keyring.setStandardOutputFile(QProcess::nullDevice());
+    keyring.start("gnome-keyring-daemon", {"--unlock", "--components=secrets", "--foreground"});
+    QVERIFY(keyring.waitForStarted(10000));
+    keyring.write("keyring password");
+    keyring.closeWriteChannel();
+    const auto tool = [&env](const QString &program, const QStringList &args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(program, args);
+        process.waitForFinished(10000);
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    };
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return tool("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                                      "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.secrets"})
+                .contains("boolean true");
+        },
+        10000));
+    const auto kept = [&] { return tool("secret-tool", {"lookup", "application", "kelumo", "account", "demo"}); };
+    const auto saved = [this] {
+        QFile file(m_programFolder + "/data.dat");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+    // Presses Enter until the login starts: the password comes from the
+    // keyring once the dialog is painted.
+    const auto logInOnceFilled = [](Client &client) {
+        const QString refused = QStringLiteral("prompt 密码长度0~18字符！");
+        for (int attempt = 0; attempt < 50 && !client.count("login command"); ++attempt) {
+            const int before = client.count(refused);
+            xdotool({"windowfocus", "--sync", client.window()});
+            xdotool({"key", "Return"});
+            if (!QTest::qWaitFor(
+                    [&] { return client.waitFor("login command", {}, 1, 1) || client.count(refused) > before; }, 10000))
+                break;
+        }
+        return client.count("login command") == 1;
+    };
+
+    // A password an earlier client left in data.dat moves into the keyring.
+    saveSignIn();
+    {
+        Client client(m_programFolder, env);
+        QVERIFY(client.waitFor("dialog painted"));
+        xdotool({"windowfocus", "--sync", client.window()});
+        xdotool({"key", "Return"});
+        QVERIFY(client.waitFor("signed in"));
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), QByteArray("demo\r\n"), 10000);
+        QCOMPARE(kept(), QString("demo123"));
+        QCOMPARE(client.log().count("keyring unavailable"), 0);
+    }
+    // The next launch fills both fields, the password from the keyring.
+    {
+        Client client(m_programFolder, env);
+        QVERIFY(client.waitFor("dialog painted"));
+        QVERIFY(logInOnceFilled(client));
+        QVERIFY(client.waitFor("signed in"));
+        QTRY_COMPARE_WITH_TIMEOUT(saved(), QByteArray("demo\r\n"), 10000);
+        QCOMPARE(kept(), QString("demo123"));
+    }
+    // Unticked: gone from the keyring and from data.dat.
+    {
+        Client client(m_programFolder, env);
+        QVERIFY(client.waitFor("dialog painted"));
+        clickDialog(client.window(), 486, 212);
+        QVERIFY(logInOnceFilled(client));
+        QVERIFY(client.waitFor("signed in"));
+        QCOMPARE(saved(), QByteArray());
+        QTRY_COMPARE_WITH_TIMEOUT(kept(), QString(), 10000);
+    }
+    keyring.terminate();
+    keyring.waitForFinished(5000);
+    bus.terminate();
+    bus.waitForFinished(5000);
 }
 
 void TestEndToEnd::keyboardOnly()

@@ -7,6 +7,7 @@
 #include "tests/support/TestProxy.h"
 #include "tests/support/BoxCloser.h"
 #include "signin/MyOPCStatic.h"
+#include "signin/PasswordKeyring.h"
 #include "signin/PlainBmp.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include <QDeadlineTimer>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -46,7 +48,64 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
+// A keyring in memory that answers on the next turn of the event loop, or
+// fails as one that cannot be reached.
+class FakeKeyring final : public PasswordKeyring
+{
+public:
+    std::map<std::string, std::string> items;
+    bool failing = false;
+    int calls = 0;
+    int answered = 0;
+
+    bool available() const override { return !m_failed; }
+    void lookup(const std::string &account, LookupDone done) override
+    {
+        later([this, account, done] {
+            const auto it = items.find(account);
+            done(status(it != items.end()), it != items.end() ? it->second : std::string());
+        });
+    }
+    void store(const std::string &account, const std::string &password, Done done) override
+    {
+        later([this, account, password, done] {
+            if (!failing)
+                items[account] = password;
+            if (done)
+                done(status(true));
+        });
+    }
+    void clear(const std::string &account, Done done) override
+    {
+        later([this, account, done] {
+            if (!failing)
+                items.erase(account);
+            if (done)
+                done(status(true));
+        });
+    }
+
+private:
+    void later(std::function<void()> call)
+    {
+        ++calls;
+        QTimer::singleShot(0, qApp, [this, call = std::move(call)] {
+            call();
+            ++answered;
+        });
+    }
+    Status status(bool found)
+    {
+        m_failed = m_failed || failing;
+        return failing ? Status::Unavailable : found ? Status::Done : Status::NotFound;
+    }
+    bool m_failed = false;
+};
+
 } // namespace
+
+using KeptItems = std::map<std::string, std::string>;
+Q_DECLARE_METATYPE(KeptItems)
 
 class TestLogin final : public QObject
 {
@@ -73,6 +132,8 @@ private slots:
     void queuedCompletion();
     void escapeAndQuitCancel();
     void savedSignInFillsTheFields();
+    void keyringFillsThePassword_data();
+    void keyringFillsThePassword();
     void withoutSavedSignInNothingHasFocus();
     void loginSavesTheSignIn_data();
     void loginSavesTheSignIn();
@@ -88,7 +149,8 @@ private slots:
 
 private:
     std::unique_ptr<CLogin> makeDialog(const std::string &endpoint = {},
-                                       const std::optional<ProxySetting> &proxy = {});
+                                       const std::optional<ProxySetting> &proxy = {},
+                                       PasswordKeyring *keyring = nullptr);
     void typeCredentials(CLogin &dialog, const QString &account, const QString &password);
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -107,7 +169,8 @@ void TestLogin::cleanup()
     QTRY_COMPARE_WITH_TIMEOUT(SignInSession::runningWorkers(), 0, 10000);
 }
 
-std::unique_ptr<CLogin> TestLogin::makeDialog(const std::string &endpoint, const std::optional<ProxySetting> &proxy)
+std::unique_ptr<CLogin> TestLogin::makeDialog(const std::string &endpoint, const std::optional<ProxySetting> &proxy,
+                                              PasswordKeyring *keyring)
 {
     auto dialog = std::make_unique<CLogin>();
     SignInSettings settings = SignInSettings::builtIn();
@@ -117,6 +180,7 @@ std::unique_ptr<CLogin> TestLogin::makeDialog(const std::string &endpoint, const
     dialog->SetSettings(settings);
     dialog->SetProgramFolder(m_folder->path() + "/");
     dialog->SetStartUrlBuffer(m_startUrl);
+    dialog->SetKeyring(keyring);
     dialog->show();
     return dialog;
 }
@@ -403,6 +467,44 @@ void TestLogin::savedSignInFillsTheFields()
     QCOMPARE(dialog->findChild<QLineEdit *>("password")->echoMode(), QLineEdit::Password);
 }
 
+void TestLogin::keyringFillsThePassword_data()
+{
+    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<bool>("failing");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("calls");
+
+    QTest::newRow("the keyring answers") << QByteArray("demo\r\n") << false << "demo123" << 1;
+    QTest::newRow("the keyring fails: the account still") << QByteArray("demo\r\n") << true << "" << 1;
+    QTest::newRow("a password in data.dat: the keyring is not asked")
+        << QByteArray("demo\r\nold") << false << "old" << 0;
+}
+
+void TestLogin::keyringFillsThePassword()
+{
+    QFETCH(QByteArray, saved);
+    QFETCH(bool, failing);
+    QFETCH(QString, password);
+    QFETCH(int, calls);
+    QFile file(m_folder->filePath("data.dat"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(saved);
+    file.close();
+    FakeKeyring keyring;
+    keyring.items["demo"] = "demo123";
+    keyring.failing = failing;
+    auto dialog = makeDialog({}, {}, &keyring);
+    QSignalSpy painted(dialog.get(), &CLogin::firstPainted);
+    // Asked once the dialog is on screen, not before.
+    QCOMPARE(keyring.calls, 0);
+    QTRY_COMPARE(painted.size(), 1);
+    QTRY_COMPARE(keyring.answered, calls);
+    QCOMPARE(keyring.calls, calls);
+    QCOMPARE(dialog->findChild<QLineEdit *>("password")->text(), password);
+    QCOMPARE(dialog->findChild<QLineEdit *>("account")->text(), QString("demo"));
+    QVERIFY(dialog->findChild<QCheckBox *>("remember")->isChecked());
+}
+
 void TestLogin::withoutSavedSignInNothingHasFocus()
 {
     auto dialog = makeDialog();
@@ -416,27 +518,54 @@ void TestLogin::withoutSavedSignInNothingHasFocus()
 
 void TestLogin::loginSavesTheSignIn_data()
 {
+    using Items = KeptItems;
     QTest::addColumn<bool>("remember");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("ticked") << true << QByteArray("demo\r\ndemo123");
-    QTest::newRow("unticked") << false << QByteArray();
+    QTest::addColumn<int>("keyring"); // 0: none, 1: answering, 2: failing
+    QTest::addColumn<QByteArray>("bytesOnceAnswered");
+    QTest::addColumn<Items>("kept");
+    QTest::newRow("ticked") << true << QByteArray("demo\r\ndemo123") << 0 << QByteArray("demo\r\ndemo123") << Items{};
+    QTest::newRow("unticked") << false << QByteArray() << 0 << QByteArray() << Items{};
+    // The password leaves data.dat once the keyring holds it.
+    QTest::newRow("ticked, keyring") << true << QByteArray("demo\r\ndemo123") << 1 << QByteArray("demo\r\n")
+                                     << Items{{"demo", "demo123"}, {"other", "x"}};
+    QTest::newRow("ticked, keyring fails: data.dat keeps it")
+        << true << QByteArray("demo\r\ndemo123") << 2 << QByteArray("demo\r\ndemo123")
+        << Items{{"demo", "old"}, {"other", "x"}};
+    QTest::newRow("unticked, keyring: removed there too") << false << QByteArray() << 1 << QByteArray()
+                                                          << Items{{"other", "x"}};
 }
 
 void TestLogin::loginSavesTheSignIn()
 {
+    using Items = KeptItems;
     QFETCH(bool, remember);
     QFETCH(QByteArray, bytes);
+    QFETCH(int, keyring);
+    QFETCH(QByteArray, bytesOnceAnswered);
+    QFETCH(Items, kept);
+    FakeKeyring fake;
+    fake.items = {{"demo", "old"}, {"other", "x"}};
+    fake.failing = keyring == 2;
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
-    auto dialog = makeDialog(peer.endpoint());
+    auto dialog = makeDialog(peer.endpoint(), {}, keyring ? &fake : nullptr);
     typeCredentials(*dialog, "demo", "demo123");
     dialog->findChild<QCheckBox *>("remember")->setChecked(remember);
     BoxCloser closer;
     dialog->OnLogin();
     // Saved when the login starts, before the service has answered.
-    QFile file(m_folder->filePath("data.dat"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), bytes);
+    const auto saved = [this] {
+        QFile file(m_folder->filePath("data.dat"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+    QCOMPARE(saved(), bytes);
     QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 10000);
+    if (keyring) {
+        QTRY_COMPARE(fake.answered, 1);
+        QCOMPARE(fake.calls, 1);
+        QCOMPARE(saved(), bytesOnceAnswered);
+        QCOMPARE(fake.items, kept);
+    }
 }
 
 void TestLogin::focusAndHoverPrompts()

@@ -52,6 +52,8 @@ void TestSignInFile::savedBytes_data()
     QTest::newRow("remembered") << "demo"s << "demo123"s << true << QByteArray("demo\r\ndemo123");
     QTest::newRow("GBK account") << "\xd5\xc5\xc8\xfd"s << "p"s << true << QByteArray("\xd5\xc5\xc8\xfd\r\np");
     QTest::newRow("not remembered") << "demo"s << "demo123"s << false << QByteArray();
+    // The password in the keyring: an earlier client reads an empty one.
+    QTest::newRow("password kept elsewhere") << "demo"s << ""s << true << QByteArray("demo\r\n");
 }
 
 void TestSignInFile::savedBytes()

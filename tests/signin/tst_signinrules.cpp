@@ -1,5 +1,6 @@
 #include "base/GbkText.h"
 #include "signin/LoginKeys.h"
+#include "signin/PasswordPlan.h"
 #include "signin/SignInRules.h"
 
 #include <QTest>
@@ -9,9 +10,13 @@
 using namespace std::string_literals;
 using signin::CheckResult;
 using signin::KeyAction;
+using signin::KeyringAction;
+using signin::SavedFile;
 
 Q_DECLARE_METATYPE(CheckResult)
 Q_DECLARE_METATYPE(KeyAction)
+Q_DECLARE_METATYPE(SavedFile)
+Q_DECLARE_METATYPE(KeyringAction)
 
 class TestSignInRules final : public QObject
 {
@@ -28,6 +33,8 @@ private slots:
     void companyCutAtWholeCharacter();
     void dialogKeys_data();
     void dialogKeys();
+    void passwordPlans_data();
+    void passwordPlans();
 };
 
 void TestSignInRules::checks_data()
@@ -188,6 +195,47 @@ void TestSignInRules::dialogKeys()
     QFETCH(bool, dialogHasFocus);
     QFETCH(KeyAction, action);
     QCOMPARE(signin::dialogKeyAction(key, released, autoRepeat, dialogHasFocus), action);
+}
+
+void TestSignInRules::passwordPlans_data()
+{
+    QTest::addColumn<bool>("remember");
+    QTest::addColumn<bool>("keyring");
+    QTest::addColumn<bool>("savingAllowed");
+    QTest::addColumn<SavedFile>("now");
+    QTest::addColumn<KeyringAction>("action");
+    QTest::addColumn<SavedFile>("onceStored");
+
+    using F = SavedFile;
+    using K = KeyringAction;
+    // data.dat loses the password only once the keyring holds it. The same
+    // row moves a password an earlier client left in data.dat.
+    QTest::newRow("remembered, keyring") << true << true << true << F::AccountAndPassword << K::Store << F::AccountOnly;
+    QTest::newRow("remembered, no keyring: as earlier clients")
+        << true << false << true << F::AccountAndPassword << K::None << F::AccountAndPassword;
+    QTest::newRow("unticked, keyring: removed from both") << false << true << true << F::Empty << K::Remove << F::Empty;
+    QTest::newRow("unticked, no keyring") << false << false << true << F::Empty << K::None << F::Empty;
+    // Passwords forbidden: the account alone, and nothing kept anywhere.
+    QTest::newRow("forbidden, remembered, keyring")
+        << true << true << false << F::AccountOnly << K::Remove << F::AccountOnly;
+    QTest::newRow("forbidden, remembered, no keyring")
+        << true << false << false << F::AccountOnly << K::None << F::AccountOnly;
+    QTest::newRow("forbidden, unticked, keyring") << false << true << false << F::Empty << K::Remove << F::Empty;
+    QTest::newRow("forbidden, unticked, no keyring") << false << false << false << F::Empty << K::None << F::Empty;
+}
+
+void TestSignInRules::passwordPlans()
+{
+    QFETCH(bool, remember);
+    QFETCH(bool, keyring);
+    QFETCH(bool, savingAllowed);
+    QFETCH(SavedFile, now);
+    QFETCH(KeyringAction, action);
+    QFETCH(SavedFile, onceStored);
+    const signin::PasswordPlan plan = signin::passwordPlan(remember, keyring, savingAllowed);
+    QCOMPARE(plan.now, now);
+    QCOMPARE(plan.keyring, action);
+    QCOMPARE(plan.onceStored, onceStored);
 }
 
 QTEST_APPLESS_MAIN(TestSignInRules)
