@@ -10,6 +10,8 @@ import statistics
 import time
 import urllib.request
 
+from processes import Traced, end_tree, process_tree, pss_mib, xdotool
+
 HOP_DELAY_MS = 30
 # P6: hops per run, of which the first are the engine warming up.
 P6_HOPS = 150
@@ -82,7 +84,6 @@ class HopBench:
     def follow(self, run, pid_of, last, marks=()):
         """Waits for the chain to reach `last`, taking the process tree's
         memory and descriptors at each mark; returns them by hop."""
-        from run_bench import process_tree, pss_mib
         base = self.bench.base
         taken = {}
         deadline = time.monotonic() + 60 + last * 1.0
@@ -103,7 +104,6 @@ class HopBench:
             time.sleep(0.05)
 
     def run_client(self, key, k, last, marks=()):
-        from run_bench import Traced, end_tree, process_tree, xdotool
         b = self.bench
         run = f"{key}-client-{k}"
         with open(os.path.join(b.program, "data.dat"), "wb") as f:
@@ -131,7 +131,6 @@ class HopBench:
     def client_view_size(self, pid):
         """The client's page area: its main window less the bars, as the
         client traces them."""
-        from run_bench import xdotool
         size = (1000, 600)
         for wid in xdotool("search", "--onlyvisible", "--pid", str(pid)).split():
             geometry = xdotool("getwindowgeometry", wid)
@@ -143,7 +142,6 @@ class HopBench:
         return size
 
     def run_floor(self, key, k, last, marks=()):
-        from run_bench import Traced, end_tree, process_tree
         b = self.bench
         run = f"{key}-floor-{k}"
         env, home = b.environment()

@@ -14,7 +14,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_bench import Traced, end_tree  # noqa: E402
+from processes import Traced, end_tree  # noqa: E402
 
 
 def main():

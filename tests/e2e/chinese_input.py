@@ -77,7 +77,8 @@ def test(bin_dir):
             s.xdotool("type", "--delay", "30", "demo123")
             s.xdotool("key", "Return")
             assert s.wait_trace("signed in"), s.client_lines() + s.standin_lines()
-            assert 'account="一下"' in s.standin_lines(), s.standin_lines()
+            # The stand-in notes a request once its answer has gone out.
+            assert desktop.wait_until(lambda: 'account="一下"' in s.standin_lines(), 10), s.standin_lines()
             assert s.wait_trace("page loaded"), s.client_lines()
             assert s.wait_trace("main window painted"), s.client_lines()
 

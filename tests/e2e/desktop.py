@@ -15,6 +15,9 @@ import tempfile
 import time
 
 SKIP = 77
+# Starts the stand-in and answers with its address once it listens.
+START_STANDIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools", "standin",
+                             "start-standin")
 
 
 class Skip(Exception):
@@ -202,7 +205,7 @@ class Session:
     # -- the platform and the client --------------------------------------
 
     def start_standin(self, accounts=None):
-        args = [os.path.join(self.bin_dir, "kelumo-standin"), "--port", "0"]
+        args = [START_STANDIN, os.path.join(self.bin_dir, "kelumo-standin"), "--port", "0"]
         if accounts is not None:
             path = os.path.join(self.root, "accounts.txt")
             with open(path, "w", encoding="utf-8") as f:
@@ -210,10 +213,9 @@ class Session:
             args += ["--accounts", path]
         self.standin_log = os.path.join(self.root, "standin.log")
         standin = self.spawn(args, stdout=subprocess.PIPE, stderr=open(self.standin_log, "w"), text=True)
-        first = standin.stdout.readline().strip()
-        if not first.startswith("listening on "):
-            raise AssertionError("the stand-in did not start: " + first)
-        self.base = first[len("listening on "):]
+        self.base = standin.stdout.readline().strip()
+        if not self.base:
+            raise AssertionError("the stand-in did not start: " + self.standin_lines())
         return self.base
 
     def standin_lines(self):
