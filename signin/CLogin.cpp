@@ -122,6 +122,11 @@ void CLogin::SetSettings(const SignInSettings &settings)
 {
     m_settings = settings;
     m_session.setSettings(settings);
+    m_remembered.setSavingAllowed(settings.passwordSavingAllowed);
+    // An administrator forbids remembering: the box says so and cannot change it.
+    if (!settings.passwordSavingAllowed)
+        m_checkRemember->setChecked(false);
+    m_checkRemember->setEnabled(settings.passwordSavingAllowed);
 }
 
 void CLogin::SetKeyring(PasswordKeyring *keyring)
@@ -193,6 +198,14 @@ bool CLogin::LoadSignIn()
     SignInFile::Contents contents;
     if (!SignInFile::load(m_szDataPath, contents))
         return false;
+    if (!m_settings.passwordSavingAllowed) {
+        // What an earlier run remembered goes: the file now, the keyring
+        // once the dialog is painted.
+        if (!contents.account.empty() || !contents.password.empty())
+            RememberedSignIn::write(m_szDataPath, signin::SavedFile::Empty, {}, {});
+        m_forgetAccount = contents.account;
+        return true;
+    }
     if (!contents.account.empty()) {
         m_editAccount->setText(QString::fromStdString(gbkToUtf8(contents.account)));
         m_editPassword->setText(QString::fromStdString(gbkToUtf8(contents.password)));
@@ -205,6 +218,8 @@ bool CLogin::LoadSignIn()
 
 void CLogin::askKeyring()
 {
+    if (!m_forgetAccount.empty())
+        m_remembered.forget(std::exchange(m_forgetAccount, {}));
     if (m_keyringAccount.empty())
         return;
     const std::string account = std::exchange(m_keyringAccount, {});

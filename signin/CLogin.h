@@ -120,4 +120,7 @@ private:
     RememberedSignIn m_remembered;
     // The saved account whose password is in the keyring, until asked for (GBK).
     std::string m_keyringAccount;
+    // The account whose keyring item goes once the dialog is painted (passwords
+    // may not be remembered).
+    std::string m_forgetAccount;
 };

@@ -59,6 +59,12 @@ void RememberedSignIn::save(const QString &path, const std::string &account, con
     }
 }
 
+void RememberedSignIn::forget(const std::string &account)
+{
+    if (m_keyring)
+        m_keyring->clear(gbkToUtf8(account), {});
+}
+
 void RememberedSignIn::lookUp(const std::string &account, std::function<void(const std::string &)> found)
 {
     if (!m_keyring || !m_savingAllowed)

@@ -30,6 +30,9 @@ public:
     // the keyring has one. Nothing is asked without a keyring.
     void lookUp(const std::string &account, std::function<void(const std::string &password)> found);
 
+    // Takes the account's password out of the keyring, if one is there.
+    void forget(const std::string &account);
+
     static void write(const QString &path, signin::SavedFile what, const std::string &account,
                       const std::string &password);
 

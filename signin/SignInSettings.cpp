@@ -18,5 +18,6 @@ SignInSettings SignInSettings::fromEnvironment()
     SignInSettings settings;
     settings.endpoint = client.loginEndpoint;
     settings.site = client.site;
+    settings.passwordSavingAllowed = client.passwordSavingEnabled;
     return settings;
 }

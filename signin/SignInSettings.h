@@ -19,6 +19,8 @@ struct SignInSettings
     // The proxy the call goes through; none means direct. Decided by the
     // program, which sends the pages the same way.
     std::optional<ProxySetting> proxy;
+    // Passwords may be remembered at all; an administrator's policy may say no.
+    bool passwordSavingAllowed = true;
 
     // The addresses built into the program.
     static SignInSettings builtIn();

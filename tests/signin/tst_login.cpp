@@ -17,6 +17,7 @@
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -465,6 +466,25 @@ void TestLogin::savedSignInFillsTheFields()
     QVERIFY(dialog->findChild<QCheckBox *>("remember")->isChecked());
     QCOMPARE(dialog->focusWidget(), dialog->findChild<QWidget *>("login"));
     QCOMPARE(dialog->findChild<QLineEdit *>("password")->echoMode(), QLineEdit::Password);
+    dialog.reset();
+
+    // Where passwords may not be remembered, what was kept goes at the next
+    // start, from the file and the keyring, and the box stays unticked.
+    FakeKeyring keyring;
+    keyring.items["张三"] = "密码";
+    auto forbidden = std::make_unique<CLogin>();
+    SignInSettings settings = SignInSettings::builtIn();
+    settings.passwordSavingAllowed = false;
+    forbidden->SetSettings(settings);
+    forbidden->SetProgramFolder(m_folder->path() + "/");
+    forbidden->SetStartUrlBuffer(m_startUrl);
+    forbidden->SetKeyring(&keyring);
+    forbidden->show();
+    QVERIFY(forbidden->findChild<QLineEdit *>("password")->text().isEmpty());
+    QVERIFY(!forbidden->findChild<QCheckBox *>("remember")->isChecked());
+    QVERIFY(!forbidden->findChild<QCheckBox *>("remember")->isEnabled());
+    QCOMPARE(QFileInfo(file).size(), 0);
+    QTRY_VERIFY(keyring.items.empty());
 }
 
 void TestLogin::keyringFillsThePassword_data()
