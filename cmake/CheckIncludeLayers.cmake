@@ -14,9 +14,9 @@ set(rules
 
 set(failures "")
 foreach(rule IN LISTS rules)
-    string(REPLACE "|" ";" parts "${rule}")
-    list(GET parts 0 folder)
-    list(GET parts 1 allowed)
+    string(REPLACE "|" ";" fields "${rule}")
+    list(GET fields 0 folder)
+    list(GET fields 1 allowed)
     string(REPLACE " " ";" allowed "${allowed}")
     file(GLOB files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp" "${SOURCE_DIR}/${folder}/*.h.in")
     foreach(file IN LISTS files)
