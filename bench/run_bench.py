@@ -15,6 +15,7 @@ import tempfile
 import time
 
 import hop_bench
+from keyring import Keyring
 from processes import Traced, end_tree, process_tree, pss_mib, xdotool
 
 
@@ -107,7 +108,9 @@ class Bench:
         self.results = {row.key: {"client": [], "floor": []} for row in ROWS}
         self.info = {"client_premain": [], "floor_premain": [], "curl": [], "client_signin": [],
                      "client_after_signin": [], "client_shown": [], "client_painted": [], "capture": "",
-                     "stall": [], "first_client": [], "first_floor": [], "P2_edit": [], "P5_edit": []}
+                     "stall": [], "first_client": [], "first_floor": [], "P2_edit": [], "P5_edit": [],
+                     "P2_keyring": [], "P5_keyring": [], "keyring_filled": []}
+        self.keyring = None
         self.cold_skipped = None
 
     # -- set-up -------------------------------------------------------------
@@ -163,6 +166,8 @@ class Bench:
             "KELUMO_LOGIN_ENDPOINT": self.endpoint,
             "KELUMO_SITE": self.base,
         })
+        # No session bus, so no keyring, unless a run asks for one.
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         if os.geteuid() == 0:
             env["QTWEBENGINE_DISABLE_SANDBOX"] = "1"
         return env, home
@@ -262,21 +267,31 @@ class Bench:
                 if " loading stall longest " in line:
                     self.info["stall"].append(float(line.split()[-2]))
 
-    def run_client_launch(self, key):
-        """P2 and P5: launch to painted dialog, then the client is ended."""
+    def run_client_launch(self, key, keyring=False):
+        """P2 and P5: launch to painted dialog, then the client is ended.
+        With `keyring`, the password is in the desktop's keyring rather than
+        in data.dat, and the run lasts until the dialog has it."""
         with open(os.path.join(self.program, "data.dat"), "wb") as f:
-            f.write(b"demo\r\ndemo123")
+            f.write(b"demo\r\n" if keyring else b"demo\r\ndemo123")
         env, home = self.environment()
+        if keyring:
+            env.update(self.keyring.env)
         if key == "P5":
             drop_caches()
         run = Traced([os.path.join(self.program, "kelumo")], env, self.program)
         tree = []
         try:
             run.wait_for("dialog painted", 60)
+            if keyring:
+                run.wait_for("password filled", 10)
             tree = process_tree(run.proc.pid)
         finally:
             end_tree(run, tree)
             shutil.rmtree(home, ignore_errors=True)
+        if keyring:
+            self.info[f"{key}_keyring"].append(run.since_exec("dialog painted"))
+            self.info["keyring_filled"].append(run.since_exec("password filled") - run.since_exec("dialog painted"))
+            return
         self.results[key]["client"].append(run.since_exec("dialog painted"))
         if key == "P2":
             self.info["client_premain"].append(run.since_exec("start"))
@@ -323,11 +338,14 @@ class Bench:
         always comes after the same one, nor after a web engine's run."""
         steps = [lambda: self.run_client_launch(key), lambda: self.run_bare_dialog(key),
                  lambda: self.run_bare_dialog(key, edit=True)]
+        if self.keyring:
+            steps.append(lambda: self.run_client_launch(key, keyring=True))
         for step in steps:
             step()
         for side in self.results[key].values():
             side.clear()  # the first round only warms the page cache
         self.info[f"{key}_edit"].clear()
+        self.info[f"{key}_keyring"].clear()
         for round_ in range(self.args.rounds):
             # Each program in each place of the order as often as the others.
             shift = round_ % len(steps)
@@ -459,28 +477,7 @@ class Bench:
             print(f"P7 {side}: PSS (MiB) {pss}; open descriptors {first['fds']} -> {last['fds']}; "
                   f"renderers at the end {last['renderers']}; {p7[side]['per_hop']:.1f} ms per hop.")
 
-    def report(self):
-        rows = [row.cells(self.results[row.key]["client"], self.results[row.key]["floor"], self.cold_skipped)
-                for row in ROWS]
-        header = ["Row", "Client median [IQR]", "Floor median [IQR]", "Ratio", "Target", "Runs"]
-        widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
-
-        def line(cells):
-            return "| " + " | ".join(c.ljust(w) for c, w in zip(cells, widths)) + " |"
-
-        print(line(header))
-        print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-        for r in rows:
-            print(line(r))
-        _, curl, _ = quantiles(self.info["curl"])
-        print()
-        print(f"P3: the driver presses Enter {self.args.typing_ms} ms after the dialog painted (the user's typing).")
-        print(f"P1: medians of per-round medians ({self.args.calls} calls a round, in-process); "
-              f"curl with the same headers and body, whole process: {curl:.2f} ms median "
-              f"({len(self.info['curl'])} runs). Proxy: {self.info['capture']}.")
-        print(f"P1: first call in a fresh process (what a sign-in makes): client "
-              f"{statistics.median(self.info['first_client']):.3f} ms, floor "
-              f"{statistics.median(self.info['first_floor']):.3f} ms ({len(self.info['first_client'])} runs each).")
+    def report_launch_notes(self):
         print("P2, P5: client and floor in turn with the reference below, the order rotated every round; "
               "'painted' is when the first paint, controls included, has gone to the display.")
         for key in ("P2", "P5"):
@@ -491,9 +488,51 @@ class Bench:
                 print(f"{key} reference (not the target's floor): the bare dialog plus one empty line edit in the "
                       f"client's CJK face, the least a login dialog adds: {e:.1f} ms, {e / statistics.median(floor):.2f} "
                       f"of the floor; the client is {statistics.median(self.results[key]['client']) / e:.2f} of it.")
+        for key in ("P2", "P5"):
+            kept = self.info[f"{key}_keyring"]
+            if kept and self.results[key]["client"]:
+                k = statistics.median(kept)
+                print(f"{key} with the password in the desktop's keyring (gnome-keyring on a bus of its own) "
+                      f"rather than in data.dat, as before it: {k:.1f} ms, "
+                      f"{k / statistics.median(self.results[key]['client']):.2f} of the client without a keyring.")
+        if self.info["keyring_filled"]:
+            print(f"Keyring: the password is in the dialog {statistics.median(self.info['keyring_filled']):.1f} ms "
+                  f"(median) after its first paint.")
         print(f"P2: from the driver's clock right before exec. Before main() (to the 'start' trace): "
               f"client {statistics.median(self.info['client_premain']):.1f} ms, "
               f"floor {statistics.median(self.info['floor_premain']):.1f} ms.")
+        print("P5: as P2, with the page cache dropped (sync; echo 3 > /proc/sys/vm/drop_caches) before each run.")
+
+    def report_launch(self):
+        self.report(keys=("P2", "P5"))
+        print()
+        self.report_launch_notes()
+
+    def report(self, keys=None):
+        rows = [row.cells(self.results[row.key]["client"], self.results[row.key]["floor"], self.cold_skipped)
+                for row in ROWS if keys is None or row.key in keys]
+        header = ["Row", "Client median [IQR]", "Floor median [IQR]", "Ratio", "Target", "Runs"]
+        widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+
+        def line(cells):
+            return "| " + " | ".join(c.ljust(w) for c, w in zip(cells, widths)) + " |"
+
+        print(line(header))
+        print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+        for r in rows:
+            print(line(r))
+        if keys is not None:
+            return
+        _, curl, _ = quantiles(self.info["curl"])
+        print()
+        print(f"P3: the driver presses Enter {self.args.typing_ms} ms after the dialog painted (the user's typing).")
+        print(f"P1: medians of per-round medians ({self.args.calls} calls a round, in-process); "
+              f"curl with the same headers and body, whole process: {curl:.2f} ms median "
+              f"({len(self.info['curl'])} runs). Proxy: {self.info['capture']}.")
+        print(f"P1: first call in a fresh process (what a sign-in makes): client "
+              f"{statistics.median(self.info['first_client']):.3f} ms, floor "
+              f"{statistics.median(self.info['first_floor']):.3f} ms ({len(self.info['first_client'])} runs each).")
+        self.report_launch_notes()
         print(f"P3: client login command -> signed in {statistics.median(self.info['client_signin']):.1f} ms, "
               f"signed in -> page loaded {statistics.median(self.info['client_after_signin']):.1f} ms; "
               f"floor from the driver's clock right before exec. The client shows its frame once the page "
@@ -504,7 +543,6 @@ class Bench:
             print(f"Loading the browser module behind the dialog: longest stall of the dialog's thread "
                   f"{statistics.median(self.info['stall']):.0f} ms median, {max(self.info['stall']):.0f} ms at most "
                   f"({len(self.info['stall'])} runs; 4 ms probe timer from the load's start to 1 s after it).")
-        print("P5: as P2, with the page cache dropped (sync; echo 3 > /proc/sys/vm/drop_caches) before each run.")
         self.report_hops()
         print("P4: sum of Pss in /proc/PID/smaps_rollup over the process and its descendants, "
               "1 s after the load finished.")
@@ -516,7 +554,15 @@ class Bench:
             json.dump({"results": self.results, "info": self.info, "print": getattr(self, "print_results", {})},
                       f, indent=1)
 
+    def start_keyring(self):
+        if not Keyring.available():
+            log("keyring: skipped (needs dbus-daemon, gnome-keyring-daemon and secret-tool)")
+            return
+        self.keyring = Keyring(self.root)
+
     def close(self):
+        if self.keyring:
+            self.keyring.close()
         if self.standin and self.standin.poll() is None:
             self.standin.terminate()
             self.standin.wait(10)
@@ -534,6 +580,7 @@ def main():
     parser.add_argument("--print-wait-ms", type=int, default=1000,
                         help="P8: time between the page shown and Ctrl+P")
     parser.add_argument("--only-print", action="store_true", help="measure P8 only")
+    parser.add_argument("--only-launch", action="store_true", help="measure P2 and P5 only")
     parser.add_argument("--hop-rounds", type=int, default=6, help="P6 runs of each side")
     parser.add_argument("--bars-px", type=int, default=62,
                         help="height of the client's toolbar strip and status bar around its view")
@@ -545,10 +592,17 @@ def main():
     try:
         bench.start_standin()
         bench.make_program_folder()
+        bench.start_keyring()
         if args.only_print:
             log(f"P8: {args.rounds} rounds (client, bare printToPdf)")
             bench.bench_print()
             bench.report_print()
+            return
+        if args.only_launch:
+            log(f"P2: {args.rounds} rounds (client, bare dialog)")
+            bench.bench_launch("P2")
+            bench.bench_cold()
+            bench.report_launch()
             return
         log(f"stand-in at {bench.base}; P1: {args.rounds} rounds of {args.calls} calls")
         bench.bench_login_call()

@@ -225,8 +225,10 @@ void CLogin::askKeyring()
     const std::string account = std::exchange(m_keyringAccount, {});
     m_remembered.lookUp(account, [dialog = QPointer<CLogin>(this), account](const std::string &password) {
         // Not over what the user has typed meanwhile.
-        if (dialog && gbkOf(dialog->m_editAccount->text()) == account && dialog->m_editPassword->text().isEmpty())
+        if (dialog && gbkOf(dialog->m_editAccount->text()) == account && dialog->m_editPassword->text().isEmpty()) {
             dialog->m_editPassword->setText(QString::fromStdString(gbkToUtf8(password)));
+            trace("password filled");
+        }
     });
 }
 

@@ -7,7 +7,25 @@
 
 #include <libsecret/secret.h>
 
+#include <dlfcn.h>
+
 #include <utility>
+
+// libsecret and the GLib parts it brings (GIO, GObject) are opened by the
+// worker on its first call rather than linked: the program's start, before
+// the dialog is painted, does not load and relocate them.
+struct SecretLibrary
+{
+    decltype(&secret_password_lookup_sync) lookup;
+    decltype(&secret_password_store_sync) store;
+    decltype(&secret_password_clear_sync) clear;
+    decltype(&secret_password_free) freePassword;
+    decltype(&g_cancellable_new) newCancellable;
+    decltype(&g_cancellable_cancel) cancel;
+    decltype(&g_cancellable_is_cancelled) isCancelled;
+    decltype(&g_object_unref) unref;
+    decltype(&g_error_free) freeError;
+};
 
 namespace {
 
@@ -22,6 +40,39 @@ const SecretSchema *schema()
 }
 
 constexpr const char *application = "kelumo";
+
+template <typename Function>
+bool resolve(void *library, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+}
+
+const SecretLibrary *openSecretLibrary()
+{
+    // Never closed: GLib's types cannot be unloaded.
+    void *library = dlopen("libsecret-1.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return nullptr;
+    static SecretLibrary functions;
+    const bool complete = resolve(library, "secret_password_lookup_sync", functions.lookup) &&
+                          resolve(library, "secret_password_store_sync", functions.store) &&
+                          resolve(library, "secret_password_clear_sync", functions.clear) &&
+                          resolve(library, "secret_password_free", functions.freePassword) &&
+                          resolve(library, "g_cancellable_new", functions.newCancellable) &&
+                          resolve(library, "g_cancellable_cancel", functions.cancel) &&
+                          resolve(library, "g_cancellable_is_cancelled", functions.isCancelled) &&
+                          resolve(library, "g_object_unref", functions.unref) &&
+                          resolve(library, "g_error_free", functions.freeError);
+    return complete ? &functions : nullptr;
+}
+
+// Null when libsecret is not installed. Only the worker asks, first thing.
+const SecretLibrary *secretLibrary()
+{
+    static const SecretLibrary *const functions = openSecretLibrary();
+    return functions;
+}
 
 // Without an address GLib would try to start a bus of its own (X11
 // autolaunch); a desktop session always has one, or its runtime folder's socket.
@@ -46,7 +97,7 @@ SecretKeyring::~SecretKeyring()
         m_stopping = true;
         m_jobs.clear();
         if (m_current)
-            g_cancellable_cancel(m_current);
+            m_secret->cancel(m_current);
     }
     m_wake.notify_all();
     if (m_worker.joinable())
@@ -99,18 +150,30 @@ void SecretKeyring::work()
             return;
         auto job = std::make_shared<Job>(std::move(m_jobs.front()));
         m_jobs.pop_front();
-        GCancellable *cancellable = g_cancellable_new();
-        m_current = cancellable;
-        ++m_started;
-        m_deadline = std::chrono::steady_clock::now() + m_timeout;
-        lock.unlock();
-        m_wake.notify_all(); // the watchdog takes the new deadline
+        Outcome outcome;
+        if (!m_secret) {
+            lock.unlock();
+            const SecretLibrary *opened = secretLibrary();
+            lock.lock();
+            m_secret = opened;
+        }
+        if (!m_secret) {
+            m_unavailable = true;
+            outcome.reason = "libsecret not installed";
+        } else {
+            GCancellable *cancellable = m_secret->newCancellable();
+            m_current = cancellable;
+            ++m_started;
+            m_deadline = std::chrono::steady_clock::now() + m_timeout;
+            lock.unlock();
+            m_wake.notify_all(); // the watchdog takes the new deadline
 
-        const Outcome outcome = run(*job, cancellable);
+            outcome = run(*job, cancellable);
 
-        lock.lock();
-        m_current = nullptr;
-        g_object_unref(cancellable);
+            lock.lock();
+            m_current = nullptr;
+            m_secret->unref(cancellable);
+        }
         m_wake.notify_all();
         if (m_stopping)
             return;
@@ -131,7 +194,7 @@ void SecretKeyring::watch()
         const unsigned long watched = m_started;
         const auto over = [&] { return m_stopping || !m_current || m_started != watched; };
         if (!m_wake.wait_until(lock, m_deadline, over))
-            g_cancellable_cancel(m_current);
+            m_secret->cancel(m_current);
         // Until the worker lets go of it.
         m_wake.wait(lock, over);
     }
@@ -150,29 +213,28 @@ SecretKeyring::Outcome SecretKeyring::run(const Job &job, GCancellable *cancella
     const char *account = job.account.c_str();
     switch (job.kind) {
     case Kind::Lookup:
-        if (gchar *found = secret_password_lookup_sync(schema(), cancellable, &error, "application", application,
-                                                       "account", account, nullptr)) {
+        if (gchar *found = m_secret->lookup(schema(), cancellable, &error, "application", application, "account",
+                                            account, nullptr)) {
             outcome.password = found;
-            secret_password_free(found);
+            m_secret->freePassword(found);
         } else if (!error) {
             outcome.status = Status::NotFound;
         }
         break;
     case Kind::Store: {
         const std::string label = std::string(kelumo::productName) + " 账号 " + job.account;
-        secret_password_store_sync(schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), job.password.c_str(),
-                                   cancellable, &error, "application", application, "account", account, nullptr);
+        m_secret->store(schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), job.password.c_str(), cancellable,
+                        &error, "application", application, "account", account, nullptr);
         break;
     }
     case Kind::Clear:
-        secret_password_clear_sync(schema(), cancellable, &error, "application", application, "account", account,
-                                   nullptr);
+        m_secret->clear(schema(), cancellable, &error, "application", application, "account", account, nullptr);
         break;
     }
     if (error) {
-        const bool timedOut = g_cancellable_is_cancelled(cancellable);
+        const bool timedOut = m_secret->isCancelled(cancellable);
         outcome = {Status::Unavailable, {}, timedOut ? "no answer in time" : error->message};
-        g_error_free(error);
+        m_secret->freeError(error);
         m_unavailable = true;
     }
     return outcome;

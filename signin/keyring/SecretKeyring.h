@@ -12,6 +12,7 @@
 #include <thread>
 
 typedef struct _GCancellable GCancellable;
+struct SecretLibrary;
 
 // The desktop's keyring through the Secret Service (libsecret), one item per
 // account labelled "Kelumo大数据 账号 <account>". The calls are libsecret's
@@ -67,6 +68,8 @@ private:
     std::deque<Job> m_jobs;
     bool m_stopping = false;
     GCancellable *m_current = nullptr;
+    // Set by the worker before its first call; m_current is null until then.
+    const SecretLibrary *m_secret = nullptr;
     unsigned long m_started = 0; // calls begun, for the watchdog
     std::chrono::steady_clock::time_point m_deadline;
     std::thread m_worker;
