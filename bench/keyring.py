@@ -14,6 +14,13 @@ class Keyring:
     def __init__(self, root):
         self.processes = []
         self.env = None
+        try:
+            self.start(root)
+        except BaseException:
+            self.close()
+            raise
+
+    def start(self, root):
         folder = os.path.join(root, "keyring-bus")
         os.mkdir(folder, 0o700)
         config = os.path.join(root, "keyring-bus.conf")
@@ -21,10 +28,11 @@ class Keyring:
             f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                     f"<busconfig><type>session</type><listen>unix:dir={folder}</listen>"
-                    "<policy context=\"default\"><allow send_destination=\"*\"/><allow own=\"*\"/></policy>"
+                    "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                    "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy>"
                     "</busconfig>\n")
         bus = self.spawn(["dbus-daemon", "--config-file", config, "--nofork", "--print-address=1"],
-                         dict(os.environ), stdout=subprocess.PIPE, text=True)
+                         dict(os.environ), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         address = bus.stdout.readline().strip()
         if not address:
             raise RuntimeError("the keyring's session bus did not start")
