@@ -1,9 +1,10 @@
 #include "service/ProxyChoice.h"
 
-#include "base/proxy/ProxyRules.h"
+#include "base/ClientSettings.h"
 
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
+#include <QRegularExpression>
 
 namespace proxychoice {
 
@@ -27,20 +28,39 @@ std::optional<ProxySetting> fromSystem(const QList<QNetworkProxy> &proxies)
 std::optional<ProxySetting> choose(const QUrl &target, const Environment &environment,
                                    const SystemLookup &systemLookup)
 {
+    return choose(target, proxyrules::Policy{}, environment, systemLookup);
+}
+
+std::optional<ProxySetting> choose(const QUrl &target, const proxyrules::Policy &policy,
+                                   const Environment &environment, const SystemLookup &systemLookup)
+{
     // The host as Qt reads it: IPv4 written short or in hexadecimal already
     // in its usual form, international names decoded.
     return proxyrules::choose(
-        proxyrules::Target{target.scheme().toStdString(), target.host().toStdString()},
+        proxyrules::Target{target.scheme().toStdString(), target.host().toStdString()}, policy,
         [&environment](const char *name) { return environment(name).toStdString(); },
         [&target, &systemLookup]() -> std::optional<ProxySetting> {
             return systemLookup ? fromSystem(systemLookup(target)) : std::nullopt;
         });
 }
 
+proxyrules::Policy policyOf(const ClientSettings &settings)
+{
+    using Mode = proxyrules::Policy::Mode;
+    Mode mode = Mode::Unset;
+    switch (settings.proxyMode) {
+    case ClientSettings::ProxyMode::Environment: mode = Mode::Unset; break;
+    case ClientSettings::ProxyMode::Direct: mode = Mode::Direct; break;
+    case ClientSettings::ProxyMode::System: mode = Mode::System; break;
+    case ClientSettings::ProxyMode::FixedServers: mode = Mode::FixedServers; break;
+    }
+    return proxyrules::Policy{mode, settings.proxyServer, settings.proxyBypassList};
+}
+
 std::optional<ProxySetting> forAddress(const std::string &address)
 {
     return choose(
-        QUrl(QString::fromStdString(address)),
+        QUrl(QString::fromStdString(address)), policyOf(ClientSettings::fromEnvironment()),
         [](const char *name) { return qgetenv(name); },
         [](const QUrl &target) { return QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(target)); });
 }
@@ -61,8 +81,29 @@ void applyToPages(const std::string &endpoint)
 
 void applyToPages(const std::optional<ProxySetting> &choice)
 {
+    applyToPages(choice, policyOf(ClientSettings::fromEnvironment()));
+}
+
+void applyToPages(const std::optional<ProxySetting> &choice, const proxyrules::Policy &policy)
+{
     QNetworkProxyFactory::setUseSystemConfiguration(false);
-    QNetworkProxy::setApplicationProxy(networkProxy(choice));
+    if (policy.mode != proxyrules::Policy::Mode::FixedServers) {
+        QNetworkProxy::setApplicationProxy(networkProxy(choice));
+        return;
+    }
+    const auto server =
+        proxyrules::fromProxyAddress(QString::fromStdString(policy.server).trimmed().toStdString());
+    QNetworkProxy::setApplicationProxy(networkProxy(server));
+    if (!server || QString::fromStdString(policy.bypassList).remove(QRegularExpression("[\\s,;]")).isEmpty())
+        return;
+    // Read when the engine starts, after this: the switches win over the
+    // application proxy, which still gives its credentials.
+    const QByteArray host = QByteArray::fromStdString(server->host);
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --proxy-server=http://" + (host.contains(':') ? '[' + host + ']' : host) + ':' +
+             QByteArray::number(server->port) + " --proxy-bypass-list=" +
+             QByteArray::fromStdString(proxyrules::engineBypassList(policy.bypassList));
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
 }
 
 } // namespace proxychoice
