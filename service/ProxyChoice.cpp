@@ -4,7 +4,6 @@
 
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
-#include <QRegularExpression>
 
 namespace proxychoice {
 
@@ -81,29 +80,8 @@ void applyToPages(const std::string &endpoint)
 
 void applyToPages(const std::optional<ProxySetting> &choice)
 {
-    applyToPages(choice, policyOf(ClientSettings::fromEnvironment()));
-}
-
-void applyToPages(const std::optional<ProxySetting> &choice, const proxyrules::Policy &policy)
-{
     QNetworkProxyFactory::setUseSystemConfiguration(false);
-    if (policy.mode != proxyrules::Policy::Mode::FixedServers) {
-        QNetworkProxy::setApplicationProxy(networkProxy(choice));
-        return;
-    }
-    const auto server =
-        proxyrules::fromProxyAddress(QString::fromStdString(policy.server).trimmed().toStdString());
-    QNetworkProxy::setApplicationProxy(networkProxy(server));
-    if (!server || QString::fromStdString(policy.bypassList).remove(QRegularExpression("[\\s,;]")).isEmpty())
-        return;
-    // Read when the engine starts, after this: the switches win over the
-    // application proxy, which still gives its credentials.
-    const QByteArray host = QByteArray::fromStdString(server->host);
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    flags += " --proxy-server=http://" + (host.contains(':') ? '[' + host + ']' : host) + ':' +
-             QByteArray::number(server->port) + " --proxy-bypass-list=" +
-             QByteArray::fromStdString(proxyrules::engineBypassList(policy.bypassList));
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    QNetworkProxy::setApplicationProxy(networkProxy(choice));
 }
 
 } // namespace proxychoice

@@ -47,11 +47,10 @@ QNetworkProxy networkProxy(const std::optional<ProxySetting> &choice);
 // Makes the web engine take the way the login call to `endpoint` takes: the
 // application proxy, which the engine reads, set explicitly either way.
 void applyToPages(const std::string &endpoint);
-// The same, for a decision already made, under the machine's policy.
+// The same, for a decision already made. The engine takes one proxy for
+// every page: a policy's bypass list counts for the pages only through this
+// decision (Qt WebEngine 6.4 reads the application proxy or the system's
+// settings, not the engine's --proxy-server or --proxy-bypass-list switches).
 void applyToPages(const std::optional<ProxySetting> &choice);
-// Under a fixed_servers policy the pages take its proxy whatever the login
-// call took (its host may be one that goes direct), and the engine is told
-// the hosts that go direct: the application proxy has no such list.
-void applyToPages(const std::optional<ProxySetting> &choice, const proxyrules::Policy &policy);
 
 } // namespace proxychoice

@@ -199,43 +199,6 @@ std::optional<ProxySetting> choose(const std::string &address, const Policy &pol
     return target ? choose(*target, policy, environment, systemLookup) : std::nullopt;
 }
 
-std::string engineBypassList(const std::string &bypassList)
-{
-    std::string list = lower(bypassList);
-    std::replace_if(list.begin(), list.end(), [](char c) { return c == ',' || c == ';' || blank(c); }, ' ');
-    std::string out;
-    const auto add = [&out](const std::string &rule) { out += (out.empty() ? "" : ",") + rule; };
-    std::size_t start = 0;
-    while (start < list.size()) {
-        const auto end = std::min(list.find(' ', start), list.size());
-        std::string token = list.substr(start, end - start);
-        start = end + 1;
-        if (token.empty() || token == "<local>")
-            continue;
-        if (token == "*" || token.find('/') != std::string::npos) {
-            add(token);
-            continue;
-        }
-        // The port goes, as listedInNoProxy ignores it.
-        if (token.front() == '[') {
-            token = token.substr(0, token.find(']') + 1);
-        } else if (std::count(token.begin(), token.end(), ':') == 1) {
-            token.resize(token.find(':'));
-        }
-        if (token.starts_with("*."))
-            token.erase(0, 2);
-        else if (token.starts_with("."))
-            token.erase(0, 1);
-        if (token.empty())
-            continue;
-        add(token);
-        if (!HostAddress::parse(token.front() == '[' ? token.substr(1, token.size() - 2) : token))
-            add("*." + token);
-    }
-    add("<local>");
-    return out;
-}
-
 std::string processEnvironment(const char *name)
 {
     const char *value = std::getenv(name);

@@ -65,11 +65,6 @@ std::optional<ProxySetting> choose(const Target &target, const Policy &policy, c
 std::optional<ProxySetting> choose(const std::string &address, const Policy &policy,
                                    const Environment &environment, const SystemLookup &systemLookup);
 
-// A bypass list as the web engine's --proxy-bypass-list reads it, with the
-// meaning listedInNoProxy gives it: a name with its subdomains, no port, and
-// the engine's "<local>" for simple names (loopback and link-local addresses
-// it bypasses by itself).
-std::string engineBypassList(const std::string &bypassList);
 
 // This process's environment.
 std::string processEnvironment(const char *name);

@@ -189,20 +189,6 @@ void TestProxyChoice::pagesTakeTheSameWay()
     proxychoice::applyToPages("http://127.0.0.1:8080/Services/CheckUserLogin.asmx");
     qunsetenv("http_proxy");
     QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);
-
-    // A fixed_servers policy: its server for the pages even when the login
-    // call goes direct, and the engine told which hosts go direct, with the
-    // meaning the rules give them.
-    const proxyrules::Policy policy{proxyrules::Policy::Mode::FixedServers, "http://u:pw@pol.corp:3128",
-                                    " .Kelumo.com:80; 10.0.0.0/8,sso.test <local>"};
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--host-resolver-rules=x");
-    proxychoice::applyToPages(std::nullopt, policy);
-    pages = QNetworkProxy::applicationProxy();
-    QCOMPARE(pages.hostName() + ':' + QString::number(pages.port()) + ' ' + pages.user(), "pol.corp:3128 u");
-    QCOMPARE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"),
-             "--host-resolver-rules=x --proxy-server=http://pol.corp:3128 "
-             "--proxy-bypass-list=kelumo.com,*.kelumo.com,10.0.0.0/8,sso.test,*.sso.test,<local>");
-    qunsetenv("QTWEBENGINE_CHROMIUM_FLAGS");
 }
 
 QTEST_GUILESS_MAIN(TestProxyChoice)
