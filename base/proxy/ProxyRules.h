@@ -65,7 +65,6 @@ std::optional<ProxySetting> choose(const Target &target, const Policy &policy, c
 std::optional<ProxySetting> choose(const std::string &address, const Policy &policy,
                                    const Environment &environment, const SystemLookup &systemLookup);
 
-
 // This process's environment.
 std::string processEnvironment(const char *name);
 
