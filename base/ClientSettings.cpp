@@ -1,6 +1,7 @@
 #include "base/ClientSettings.h"
 
 #include "base/KelumoConfig.h"
+#include "base/proxy/ProxyRules.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,12 @@ std::vector<std::string> splitList(const std::string &text)
         at = end;
     }
     return items;
+}
+
+std::string trimmed(const std::string &text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    return first == std::string::npos ? std::string() : text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 std::string joined(const std::vector<std::string> &items)
@@ -111,6 +118,8 @@ private:
         if (name == "ProxyServer" || name == "ProxyBypassList" || name == "DownloadDirectory") {
             if (!expect(name, value, Kind::Text))
                 return false;
+            if (name == "ProxyServer" && !proxyrules::fromProxyAddress(trimmed(value.text)))
+                return refuse(name, value, "不是有效的 HTTP 代理地址（[http://]主机[:端口]）");
             (name == "ProxyServer"       ? m_settings.proxyServer
              : name == "ProxyBypassList" ? m_settings.proxyBypassList
                                          : m_settings.downloadFolder) = value.text;

@@ -1,6 +1,6 @@
 #include "service/ProxyChoice.h"
 
-#include "base/proxy/ProxyRules.h"
+#include "base/ClientSettings.h"
 
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
@@ -27,20 +27,39 @@ std::optional<ProxySetting> fromSystem(const QList<QNetworkProxy> &proxies)
 std::optional<ProxySetting> choose(const QUrl &target, const Environment &environment,
                                    const SystemLookup &systemLookup)
 {
+    return choose(target, proxyrules::Policy{}, environment, systemLookup);
+}
+
+std::optional<ProxySetting> choose(const QUrl &target, const proxyrules::Policy &policy,
+                                   const Environment &environment, const SystemLookup &systemLookup)
+{
     // The host as Qt reads it: IPv4 written short or in hexadecimal already
     // in its usual form, international names decoded.
     return proxyrules::choose(
-        proxyrules::Target{target.scheme().toStdString(), target.host().toStdString()},
+        proxyrules::Target{target.scheme().toStdString(), target.host().toStdString()}, policy,
         [&environment](const char *name) { return environment(name).toStdString(); },
         [&target, &systemLookup]() -> std::optional<ProxySetting> {
             return systemLookup ? fromSystem(systemLookup(target)) : std::nullopt;
         });
 }
 
+proxyrules::Policy policyOf(const ClientSettings &settings)
+{
+    using Mode = proxyrules::Policy::Mode;
+    Mode mode = Mode::Unset;
+    switch (settings.proxyMode) {
+    case ClientSettings::ProxyMode::Environment: mode = Mode::Unset; break;
+    case ClientSettings::ProxyMode::Direct: mode = Mode::Direct; break;
+    case ClientSettings::ProxyMode::System: mode = Mode::System; break;
+    case ClientSettings::ProxyMode::FixedServers: mode = Mode::FixedServers; break;
+    }
+    return proxyrules::Policy{mode, settings.proxyServer, settings.proxyBypassList};
+}
+
 std::optional<ProxySetting> forAddress(const std::string &address)
 {
     return choose(
-        QUrl(QString::fromStdString(address)),
+        QUrl(QString::fromStdString(address)), policyOf(ClientSettings::fromEnvironment()),
         [](const char *name) { return qgetenv(name); },
         [](const QUrl &target) { return QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(target)); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ProxySetting.h"
+#include "base/proxy/ProxyRules.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,6 +11,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+
+struct ClientSettings;
 
 // The client's side of the proxy rules (base/proxy/ProxyRules.h): the
 // desktop's settings as Qt reads them stand for the system's, and the
@@ -27,7 +30,15 @@ using SystemLookup = std::function<QList<QNetworkProxy>(const QUrl &target)>;
 std::optional<ProxySetting> choose(const QUrl &target, const Environment &environment,
                                    const SystemLookup &systemLookup);
 
-// choose() on this process's environment and Qt's system lookup.
+// The same under an administrator's proxy policy.
+std::optional<ProxySetting> choose(const QUrl &target, const proxyrules::Policy &policy,
+                                   const Environment &environment, const SystemLookup &systemLookup);
+
+// The proxy policy the settings hold.
+proxyrules::Policy policyOf(const ClientSettings &settings);
+
+// choose() under the machine's policy, on this process's environment and
+// Qt's system lookup.
 std::optional<ProxySetting> forAddress(const std::string &address);
 
 // The web engine's counterpart of a decision.
@@ -36,7 +47,10 @@ QNetworkProxy networkProxy(const std::optional<ProxySetting> &choice);
 // Makes the web engine take the way the login call to `endpoint` takes: the
 // application proxy, which the engine reads, set explicitly either way.
 void applyToPages(const std::string &endpoint);
-// The same, for a decision already made.
+// The same, for a decision already made. The engine takes one proxy for
+// every page: a policy's bypass list counts for the pages only through this
+// decision (Qt WebEngine 6.4 reads the application proxy or the system's
+// settings, not the engine's --proxy-server or --proxy-bypass-list switches).
 void applyToPages(const std::optional<ProxySetting> &choice);
 
 } // namespace proxychoice

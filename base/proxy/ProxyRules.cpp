@@ -172,6 +172,33 @@ std::optional<ProxySetting> choose(const std::string &address, const Environment
     return target ? choose(*target, environment, systemLookup) : std::nullopt;
 }
 
+std::optional<ProxySetting> choose(const Target &target, const Policy &policy, const Environment &environment,
+                                   const SystemLookup &systemLookup)
+{
+    if (policy.mode == Policy::Mode::Unset)
+        return choose(target, environment, systemLookup);
+    const std::string scheme = lower(target.scheme);
+    const std::string host = lower(target.host);
+    if (policy.mode == Policy::Mode::Direct || (scheme != "http" && scheme != "https") || host.empty() ||
+        alwaysDirect(host))
+        return std::nullopt;
+    if (policy.mode == Policy::Mode::System)
+        return systemLookup ? systemLookup() : std::nullopt;
+    std::string bypass = policy.bypassList;
+    std::replace(bypass.begin(), bypass.end(), ';', ',');
+    if (listedInNoProxy(bypass, host))
+        return std::nullopt;
+    const std::string server = trimmed(policy.server);
+    return server.empty() ? std::nullopt : fromProxyAddress(server);
+}
+
+std::optional<ProxySetting> choose(const std::string &address, const Policy &policy,
+                                   const Environment &environment, const SystemLookup &systemLookup)
+{
+    const auto target = targetOf(address);
+    return target ? choose(*target, policy, environment, systemLookup) : std::nullopt;
+}
+
 std::string processEnvironment(const char *name)
 {
     const char *value = std::getenv(name);

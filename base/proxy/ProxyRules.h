@@ -25,6 +25,19 @@ struct Target
     std::string host;
 };
 
+// An administrator's proxy policy (ProxyMode, ProxyServer, ProxyBypassList).
+// Once its mode is set it alone decides: the proxy variables are not read.
+struct Policy
+{
+    enum class Mode { Unset, Direct, System, FixedServers };
+    Mode mode = Mode::Unset;
+    // FixedServers: the proxy, written as a proxy variable is.
+    std::string server;
+    // FixedServers: hosts that go direct, written as no_proxy is (semicolons
+    // also separate).
+    std::string bypassList;
+};
+
 // The scheme and host of "scheme://[userinfo@]host[:port][/...]", in lower
 // case; none when the text has no "://" or an unclosed '['.
 std::optional<Target> targetOf(const std::string &address);
@@ -42,6 +55,15 @@ std::optional<ProxySetting> choose(const Target &target, const Environment &envi
 // The same for an address given as text; one that cannot be read goes direct.
 std::optional<ProxySetting> choose(const std::string &address, const Environment &environment,
                                    const SystemLookup &systemLookup);
+
+// The rules under `policy`: without a mode, the rules above. Direct: always
+// direct. System: the hosts of alwaysDirect direct, else the system's
+// settings. FixedServers: the hosts of alwaysDirect and of the bypass list
+// direct, else the policy's server (direct when it cannot be read).
+std::optional<ProxySetting> choose(const Target &target, const Policy &policy, const Environment &environment,
+                                   const SystemLookup &systemLookup);
+std::optional<ProxySetting> choose(const std::string &address, const Policy &policy,
+                                   const Environment &environment, const SystemLookup &systemLookup);
 
 // This process's environment.
 std::string processEnvironment(const char *name);

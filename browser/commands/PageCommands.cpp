@@ -1,5 +1,6 @@
 #include "browser/commands/PageCommands.h"
 
+#include "base/Trace.h"
 #include "browser/commands/FindBar.h"
 #include "browser/commands/PageZoom.h"
 #include "browser/commands/ZoomMemory.h"
@@ -77,7 +78,12 @@ void PageCommands::createActions()
 void PageCommands::run(Command command)
 {
     switch (command) {
-    case Command::Print: m_printer->printWithPreview(); break;
+    case Command::Print:
+        if (m_printingEnabled)
+            m_printer->printWithPreview();
+        else
+            refusePrint();
+        break;
     case Command::Find: ensureFindBar(); m_findBar->openBar(); break;
     case Command::FindNext: ensureFindBar(); m_findBar->findNext(); break;
     case Command::FindPrevious: ensureFindBar(); m_findBar->findPrevious(); break;
@@ -88,6 +94,30 @@ void PageCommands::run(Command command)
     case Command::ReloadBypassingCache: m_view->triggerPageAction(QWebEnginePage::ReloadAndBypassCache); break;
     case Command::FullScreen: m_fullScreen->toggle(); break;
     }
+}
+
+void PageCommands::disablePrinting()
+{
+    m_printingEnabled = false;
+    // The printer answers window.print() by itself; no longer.
+    disconnect(m_view, &QWebEngineView::printRequested, m_printer, nullptr);
+    connect(m_view, &QWebEngineView::printRequested, this, &PageCommands::refusePrint);
+}
+
+QString PageCommands::printingDisabledNote()
+{
+    return QStringLiteral("打印已被贵单位的管理员停用");
+}
+
+void PageCommands::refusePrint()
+{
+    trace("print refused");
+    // Like the zoom level: a passing note, kept for a screen reader.
+    m_view->setAccessibleDescription(printingDisabledNote());
+    QAccessibleEvent changed(m_view, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
+    if (m_view->isVisible())
+        QToolTip::showText(m_view->mapToGlobal(m_view->rect().center()), printingDisabledNote(), m_view, {}, 3000);
 }
 
 void PageCommands::ensureFindBar()

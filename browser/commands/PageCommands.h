@@ -39,6 +39,12 @@ public:
     void zoomTo(int percent);
     int zoomPercent() const;
 
+    // An administrator's PrintingEnabled=false: every way to print, the
+    // page's window.print() too, only says that printing is off.
+    void disablePrinting();
+    // The note the print commands show instead, while printing is off.
+    static QString printingDisabledNote();
+
     FindBar *findBar() const { return m_findBar; }
     PagePrinter *printer() const { return m_printer; }
     // The page's context menu with the print entry; the caller owns it.
@@ -53,10 +59,12 @@ private:
     void ensureFindBar();
     void applyRememberedZoom();
     void showZoomLevel(int percent);
+    void refusePrint();
 
     QWebEngineView *m_view;
     ZoomMemory *m_zoom;
     PagePrinter *m_printer;
     FullScreenMode *m_fullScreen;
     QPointer<FindBar> m_findBar;
+    bool m_printingEnabled = true;
 };

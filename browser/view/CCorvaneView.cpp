@@ -50,6 +50,8 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     m_page->setActionFilter([this](QWebEnginePage::WebAction action) { return onPageAction(action); });
     setPage(m_page);
     m_commands = new PageCommands(this, ZoomMemory::attach(profile), [this] { return m_page->platformHosts(); });
+    if (!m_settings.printingEnabled)
+        m_commands->disablePrinting();
     // A dead renderer's page comes back once the print has let go of it.
     PagePrinter *printer = m_commands->printer();
     m_recovery->setReloadHold([printer] { return printer->holdsPage(); });

@@ -7,6 +7,9 @@
 #include "app/QtTranslations.h"
 #include "app/RecentFileList.h"
 #include "app/SingleInstance.h"
+#include "base/ClientSettings.h"
+#include "base/PolicyFiles.h"
+#include "base/PolicyReport.h"
 #include "base/Trace.h"
 
 #include <QApplication>
@@ -429,6 +432,16 @@ void TestAppParts::aboutBox()
     CAboutDlg managed(nullptr, "由贵单位管理\n  PrintingEnabled = false（a.json）\n");
     QCOMPARE(managed.findChild<QLabel *>("managed")->text(), QString("由贵单位管理"));
     QVERIFY(managed.findChild<QPlainTextEdit *>("policies")->toPlainText().contains("PrintingEnabled = false"));
+
+    // A broken file beside a good one: the good one's policy in force, the
+    // broken one named, as the program gives the box its report.
+    const ClientSettings settings = ClientSettings::resolve(
+        policy::read({{"/p/10-good.json", "{\"PrintingEnabled\":false}", {}}, {"/p/20-broken.json", "{\"x\"", {}}}),
+        [](const char *) -> const char * { return nullptr; });
+    CAboutDlg broken(nullptr, QString::fromStdString(policyReport(settings)));
+    const QString listed = broken.findChild<QPlainTextEdit *>("policies")->toPlainText();
+    QVERIFY2(listed.contains("PrintingEnabled = false（/p/10-good.json）") && listed.contains("/p/20-broken.json：不是有效的 JSON"),
+             qPrintable(listed));
 }
 
 void TestAppParts::chineseUnderTheCLocale()

@@ -93,6 +93,10 @@ void TestClientSettings::precedenceAndBadInput_data()
         << QStringList{"Frobnicate", "LoginServiceUrl", "PasswordSavingEnabled", "PlatformHosts", "PrintingEnabled",
                        "ProxyMode", "SiteUrl", "/nonexistent/ca.pem"}
         << QStringList();
+    QTest::newRow("proxy server that cannot be read")
+        << QStringList{"a.json:{\"ProxyMode\":\"fixed_servers\",\"ProxyServer\":\"socks5://proxy.test:1080\"}"}
+        << QStringList() << builtIn + " | saving=1 print=1 | proxy=3 " << QStringList{"ProxyServer 不是有效的 HTTP 代理地址"}
+        << QStringList{"ProxyMode = fixed_servers"};
 }
 
 void TestClientSettings::precedenceAndBadInput()

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMainWindow>
+#include <QMenu>
 #include <QNetworkProxy>
 #include <QMessageBox>
 #include <QPointer>
@@ -117,6 +118,7 @@ private slots:
     void printPreviewFillsIn_data();
     void printPreviewFillsIn();
     void proxyAsksOnceForCredentials();
+    void printingOffOnlySaysSo();
 
 private:
     void setStartAddress(const QUrl &url);
@@ -716,6 +718,43 @@ void TestCorvaneView::proxyAsksOnceForCredentials()
     const auto requests = m_proxy->requests();
     QVERIFY(!requests.empty());
     QVERIFY(requests.back().find("Proxy-Authorization: Basic " + TestProxy::base64("u:pw")) != std::string::npos);
+}
+
+void TestCorvaneView::printingOffOnlySaysSo()
+{
+    ClientSettings settings = ClientSettings::fromEnvironment();
+    settings.printingEnabled = false;
+    QMainWindow frame;
+    auto *view = new CCorvaneView(m_profile, m_programDir.path() + '/', settings, &frame);
+    frame.setCentralWidget(view);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QSignalSpy loaded(view, &QWebEngineView::loadFinished);
+    view->load(m_server.url("/rows"));
+    QVERIFY(loaded.wait(20000));
+    PagePrinter *printer = view->commands()->printer();
+    bool previewed = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] { previewed = previewed || printer->preview() || QApplication::activeModalWidget(); });
+    watch.start(5);
+
+    // Ctrl+P, the context menu's entry and the page's window.print(): each
+    // only leaves the note, in the place the preview would have opened.
+    const std::function<void()> ways[] = {
+        [&] { view->commands()->run(PageCommands::Command::Print); },
+        [&] {
+            const std::unique_ptr<QMenu> menu(view->commands()->createContextMenu());
+            menu->findChild<QAction *>("print")->trigger();
+        },
+        [&] { view->page()->runJavaScript("window.print()"); },
+    };
+    for (const auto &way : ways) {
+        view->setAccessibleDescription({});
+        way();
+        QVERIFY(waitUntil([&] { return view->accessibleDescription() == PageCommands::printingDisabledNote(); }, 10000));
+    }
+    QVERIFY(!previewed);
+    QCOMPARE(printer->previewPageCount(), 0);
 }
 
 int main(int argc, char **argv)

@@ -101,6 +101,22 @@ QList<qint64> renderersOf(qint64 root)
     return mine;
 }
 
+// A policy folder as an administrator's would be: files of this user that no
+// one else can write. Returns the folder.
+QString writePolicies(const QTemporaryDir &dir, const QMap<QString, QByteArray> &files)
+{
+    const auto mine = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(dir.path(), mine);
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QFile file(dir.filePath(it.key()));
+        if (!file.open(QIODevice::WriteOnly) || file.write(it.value()) != it.value().size())
+            return {};
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    }
+    return dir.path();
+}
+
 // A running kelumo and what it reported.
 class Client final
 {
@@ -200,6 +216,8 @@ private slots:
     void secondLaunchRaisesTheFirst();
     void staleNameDoesNotStopTheNextLaunch();
     void foreignLinksGoToTheSystemBrowser();
+    void administratorPoliciesApply();
+    void policyProxyWinsOverTheEnvironment();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -1116,6 +1134,138 @@ void TestEndToEnd::foreignLinksGoToTheSystemBrowser()
     QTRY_VERIFY2(standinLog().contains("GET /second 200"), qPrintable(standinLog()));
     QVERIFY2(!standinLog().contains("/partner"), qPrintable(standinLog()));
     QCOMPARE(client.count("error page"), 0);
+}
+
+void TestEndToEnd::administratorPoliciesApply()
+{
+    // No remembered password, a second platform host (this server under
+    // another name, the partner's site of the row above), and a broken file
+    // beside the good one.
+    QTemporaryDir policies;
+    const QString folder =
+        writePolicies(policies, {{"10-company.json", "{\"PasswordSavingEnabled\": false, \"PlatformHosts\": [\"localhost\"]}"},
+                                 {"20-broken.json", "{\"PrintingEnabled\": false"}});
+    QVERIFY(!folder.isEmpty());
+    QProcessEnvironment env = clientEnvironment();
+    // A home of its own: nothing an earlier row wrote is searched below.
+    QTemporaryDir home;
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath(".config"));
+    env.insert("XDG_DATA_HOME", home.filePath(".local/share"));
+    env.insert("XDG_CACHE_HOME", home.filePath(".cache"));
+    env.insert("KELUMO_TEST_POLICY_DIR", folder);
+    QFile::remove(m_programFolder + "/data.dat");
+    QFile::remove(m_root.filePath("opened.txt"));
+
+    // An administrator over ssh: no display at all.
+    QProcessEnvironment bare = env;
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        bare.remove(name);
+    QProcess report;
+    report.setProcessEnvironment(bare);
+    report.start(m_programFolder + "/kelumo", {"--policies"});
+    QVERIFY(report.waitForFinished(10000));
+    QCOMPARE(report.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(report.exitCode(), 0);
+    const QString printed = QString::fromUtf8(report.readAllStandardOutput());
+    QVERIFY2(printed.contains("PlatformHosts = localhost") && printed.contains("PasswordSavingEnabled = false")
+                 && printed.contains(policies.filePath("20-broken.json") + "：不是有效的 JSON"),
+             qPrintable(printed));
+
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    QVERIFY2(client.log().contains("policy ignored " + policies.filePath("20-broken.json")), qPrintable(client.log()));
+    // The remember box does not take the click that would tick it.
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("demo"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    clickDialog(window, 486, 212);
+    xdotool({"windowfocus", "--sync", window});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("signed in"));
+    QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    QVERIFY(client.waitFor("main window painted"));
+
+    // The partner's link now stays inside.
+    const QString main = client.window();
+    QTRY_VERIFY_WITH_TIMEOUT(runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"),
+                             10000);
+    const qsizetype partnerBefore = standinLog().count("GET /partner ");
+    bool followed = false;
+    for (int attempt = 0; attempt < 3 && !followed; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"mousemove", "--window", main, "40", "80", "click", "1"});
+        xdotool({"key", "Tab", "Tab", "Tab", "Tab", "Tab", "Return"});
+        followed = client.waitFor("page loaded", {}, 2, 10000);
+    }
+    QVERIFY2(followed, qPrintable(client.log()));
+    QTRY_VERIFY2(standinLog().count("GET /partner ") > partnerBefore, qPrintable(standinLog()));
+    QVERIFY(opened().isEmpty());
+
+    // The password is nowhere the client writes, once it has ended.
+    xdotool({"windowactivate", "--sync", main});
+    xdotool({"key", "alt+F4"}); // openbox closes the active window
+    QVERIFY(client.process().waitForFinished(10000));
+    int searched = 0;
+    for (const QString &place : {home.path(), m_programFolder, m_root.filePath("runtime")}) {
+        QDirIterator it(place, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY2(file.open(QIODevice::ReadOnly) && !file.readAll().contains("demo123"), qPrintable(file.fileName()));
+            ++searched;
+        }
+    }
+    QVERIFY2(searched > 10, qPrintable(QString::number(searched))); // the profile, the settings, data.dat
+}
+
+void TestEndToEnd::policyProxyWinsOverTheEnvironment()
+{
+    // As in signsInThroughTheProxy: names that resolve nowhere, so that only
+    // a proxy reaches the platform; the policy's proxy and the environment's
+    // both lead there.
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    accounts.write("proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100\n");
+    accounts.close();
+    QProcess platform;
+    const QString platformBase = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    QVERIFY2(!platformBase.isEmpty(), platform.readAllStandardError().constData());
+    const auto platformPort = static_cast<std::uint16_t>(QUrl(platformBase).port());
+
+    TestProxy chosen(platformPort);
+    TestProxy other(platformPort);
+    QTemporaryDir policies;
+    const QByteArray policy = "{\"ProxyMode\": \"fixed_servers\", \"ProxyServer\": \""
+                              + QByteArray::fromStdString(chosen.address()) + "\", \"ProxyBypassList\": \"other.kelumo.test\"}";
+    QVERIFY(!writePolicies(policies, {{"proxy.json", policy}}).isEmpty());
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_TEST_POLICY_DIR", policies.path());
+    env.insert("KELUMO_LOGIN_ENDPOINT", "http://login.kelumo.test/Services/CheckUserLogin.asmx");
+    env.insert("http_proxy", QString::fromStdString(other.address()));
+    env.insert("https_proxy", QString::fromStdString(other.address()));
+    env.remove("no_proxy");
+    env.remove("NO_PROXY");
+
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("proxied"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    xdotool({"key", "Return"});
+    QVERIFY2(client.waitFor("signed in"), qPrintable(client.log()));
+    QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+    QCOMPARE(client.count("error page"), 0);
+
+    const std::vector<std::string> seen = chosen.requests();
+    const auto sawRequest = [&seen](const std::string &line) {
+        return std::any_of(seen.begin(), seen.end(), [&](const std::string &r) { return r.rfind(line, 0) == 0; });
+    };
+    QVERIFY(sawRequest("POST http://login.kelumo.test/Services/CheckUserLogin.asmx HTTP/1.1\r\n"));
+    QVERIFY(sawRequest("GET http://portal.kelumo.test/start?user=proxied&ver=430 HTTP/1.1\r\n"));
+    QCOMPARE(other.requests().size(), std::size_t(0));
+    platform.terminate();
+    platform.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
