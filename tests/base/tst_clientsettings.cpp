@@ -93,6 +93,10 @@ void TestClientSettings::precedenceAndBadInput_data()
         << QStringList{"Frobnicate", "LoginServiceUrl", "PasswordSavingEnabled", "PlatformHosts", "PrintingEnabled",
                        "ProxyMode", "SiteUrl", "/nonexistent/ca.pem"}
         << QStringList();
+    QTest::newRow("certificate files: missing, or no certificate in it")
+        << QStringList{"a.json:{\"TrustedRootCertificates\":[\"/dev/null\",\"/nonexistent/ca.pem\"]}"}
+        << QStringList() << builtIn + " | saving=1 print=1 | proxy=0 "
+        << QStringList{"/dev/null 不含 PEM 格式的证书", "/nonexistent/ca.pem 无法读取"} << QStringList();
 }
 
 void TestClientSettings::precedenceAndBadInput()
