@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -54,6 +55,23 @@ bool isWebAddress(const std::string &text)
         }
     }
     return false;
+}
+
+// Why a root certificate file cannot be used, or null when it can: it must
+// be readable and hold at least one PEM certificate (a bundle may hold many).
+const char *certificateFileProblem(const std::string &file)
+{
+    std::FILE *in = std::fopen(file.c_str(), "rb");
+    if (!in)
+        return " 无法读取，已忽略";
+    static constexpr std::string_view begin = "-----BEGIN CERTIFICATE-----";
+    // A system bundle is some 200 KB; nothing sensible is larger than this.
+    std::string text(1024 * 1024, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), in));
+    std::fclose(in);
+    if (text.find(begin) == std::string::npos)
+        return " 不含 PEM 格式的证书，已忽略";
+    return nullptr;
 }
 
 // Applies the policies it knows to `settings`, recording each in force and
@@ -155,17 +173,17 @@ private:
         return nullptr;
     }
 
-    // Each file must be there and readable; the others still count.
+    // Each file must be there, readable and hold a PEM certificate; the
+    // others still count.
     bool takeCertificates(const std::string &name, const PolicyValue &value, const std::vector<std::string> &files)
     {
         std::vector<std::string> readable;
         for (const std::string &file : files) {
-            if (std::FILE *in = std::fopen(file.c_str(), "rb")) {
-                std::fclose(in);
+            const char *problem = certificateFileProblem(file);
+            if (!problem)
                 readable.push_back(file);
-            } else {
-                m_settings.policyProblems.push_back({value.source + " " + name, "证书文件 " + file + " 无法读取，已忽略"});
-            }
+            else
+                m_settings.policyProblems.push_back({value.source + " " + name, "证书文件 " + file + problem});
         }
         m_settings.trustedRootCertificates = readable;
         return !readable.empty();

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The sign-in's way to the platform: the login call, and the choice of proxy
 // for it and for the pages. In the program it is a module, loaded from the
@@ -20,6 +21,9 @@ public:
         int receiveTimeLimit = 0;
         // None means direct.
         std::optional<ProxySetting> proxy;
+        // PEM files of roots an https service is trusted under, beside the
+        // system's store (TrustedRootCertificates).
+        std::vector<std::string> trustedRoots;
         std::string company;
         std::string account;
         std::string password;
@@ -33,6 +37,12 @@ public:
         std::optional<std::string> result;
         // The runtime's fault report of a failed call, as it prints it.
         std::string fault;
+        // Why a call failed: the network, or a certificate the client's
+        // trust does not hold.
+        enum class Failure { None, Network, Certificate };
+        Failure failure = Failure::None;
+        // The service's host, for the message of a failed call.
+        std::string host;
     };
 
     virtual ~LoginService() = default;
@@ -54,4 +64,4 @@ LoginService *loginService();
 // The module's one exported function: extern "C" LoginService *
 // kelumoLoginService(int version); null for another version.
 using LoginServiceFunction = LoginService *(*)(int version);
-inline constexpr int loginServiceVersion = 1;
+inline constexpr int loginServiceVersion = 2;

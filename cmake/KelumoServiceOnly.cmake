@@ -58,6 +58,7 @@ add_library(kelumo_service STATIC
     service/MessageRecords.cpp
     service/SystemProxy.h
     service/ServicePlatform.cpp service/ServicePlatform.h
+    service/TlsTrust.cpp service/TlsTrust.h
     service/XmlEscape.cpp service/XmlEscape.h
     ${gen_dir}/soapC.cpp
     ${gsoap_dir}/stdsoap2.cpp

@@ -3,6 +3,7 @@
 #include "service/HttpRequestHead.h"
 #include "service/LoginEndpoint.h"
 #include "service/ServicePlatform.h"
+#include "service/TlsTrust.h"
 #include "service/XmlEscape.h"
 
 #include <algorithm>
@@ -247,6 +248,7 @@ int CheckUserLoginSoapProxy::prepareTls()
     if (soap_ssl_client_context(this, SOAP_SSL_DEFAULT, nullptr, nullptr, caFile ? caFile : systemCaFile(),
                                 caFile ? nullptr : "/etc/ssl/certs", nullptr))
         return error = SOAP_SSL_ERROR;
+    addTrustedRoots(this, trustedRoots);
     return SOAP_OK;
 #endif
 }

@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One login call to the platform's web service. A SOAP context itself, so the
 // runtime's functions take the proxy as their context. Confined to the thread
@@ -21,6 +22,8 @@ public:
     // CA certificates (PEM file) an https server is verified against; null
     // means the system's store.
     const char *caFile = nullptr;
+    // Further PEM files of roots trusted beside those (TlsTrust.h).
+    std::vector<std::string> trustedRoots;
 
     CheckUserLoginSoapProxy();
     explicit CheckUserLoginSoapProxy(soap_mode iomode);

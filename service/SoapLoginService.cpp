@@ -2,6 +2,9 @@
 
 #include "service/CheckUserLoginSoapProxy.h"
 #include "service/ProxyChoice.h"
+#include "service/TlsTrust.h"
+
+#include <utility>
 
 #include <sstream>
 
@@ -14,6 +17,7 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
         proxy.recv_timeout = call.receiveTimeLimit;
     if (call.proxy)
         proxy.useProxy(*call.proxy);
+    proxy.trustedRoots = std::move(call.trustedRoots);
 
     _ns1__CheckUserRegisterCode request;
     _ns1__CheckUserRegisterCodeResponse response;
@@ -22,10 +26,12 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
     request.strPwd = &call.password;
 
     Reply reply;
-    if (proxy.CheckUserRegisterCode(&request, &response) != SOAP_OK) {
+    if (const int code = proxy.CheckUserRegisterCode(&request, &response); code != SOAP_OK) {
         std::ostringstream fault;
         proxy.stream_fault(fault);
         reply.fault = fault.str();
+        reply.failure = certificateRefused(code, reply.fault) ? Reply::Failure::Certificate : Reply::Failure::Network;
+        reply.host = proxy.host;
         return reply;
     }
     reply.answered = true;

@@ -39,14 +39,30 @@ std::string cutCompany(std::string_view company)
     return std::string(company.substr(0, gbkPrefixLength(company, maxCompanyBytes)));
 }
 
-std::string expiryMessage(std::string_view date)
+namespace {
+
+// `utf8Format` in GBK with its "%s" replaced by as much of `text` (GBK) as
+// fits in messageSize - 1 bytes.
+std::string filledMessage(const char *utf8Format, std::string_view text)
 {
-    const std::string format = utf8ToGbk(expiredMessage);
+    const std::string format = utf8ToGbk(utf8Format);
     const auto slot = format.find("%s");
     const std::string before = format.substr(0, slot);
     const std::string after = format.substr(slot + 2);
     const std::size_t room = messageSize - 1 - before.size() - after.size();
-    return before + std::string(date.substr(0, gbkPrefixLength(date, room))) + after;
+    return before + std::string(text.substr(0, gbkPrefixLength(text, room))) + after;
+}
+
+} // namespace
+
+std::string expiryMessage(std::string_view date)
+{
+    return filledMessage(expiredMessage, date);
+}
+
+std::string certificateFailureMessage(std::string_view host)
+{
+    return filledMessage(certificateMessage, host);
 }
 
 AnswerOutcome interpretAnswer(const std::string *answer)

@@ -24,6 +24,8 @@ inline constexpr const char *accountLengthPrompt = "账号名长度0~20字符！
 inline constexpr const char *passwordLengthPrompt = "密码长度0~18字符！";
 inline constexpr const char *messageCaption = "信息提示";
 inline constexpr const char *connectFailedMessage = "尝试连接服务器超时，请与客服联系！";
+// The login service's certificate is not trusted; %s is the service's host.
+inline constexpr const char *certificateMessage = "无法验证服务器 %s 的安全证书，请与贵单位的管理员联系！";
 inline constexpr const char *versionErrorMessage = "版本错误";
 inline constexpr const char *expiredMessage = "您的帐号已于%s过期，请与客服联系！";
 inline constexpr const char *terminalRefusedMessage = "本帐号不允许通过终端方式登陆，请与客服联系！";
@@ -62,5 +64,9 @@ bool storeStartAddress(std::string_view address, char *buffer, std::size_t size)
 // The expiry message for `date` (GBK), at most messageSize - 1 bytes; a date
 // too long for it is cut at a whole character.
 std::string expiryMessage(std::string_view date);
+
+// The message for the login service's refused certificate (GBK), naming
+// `host` as far as it fits in messageSize - 1 bytes.
+std::string certificateFailureMessage(std::string_view host);
 
 } // namespace signin

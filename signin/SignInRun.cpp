@@ -38,6 +38,7 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
     call.endpoint = run->endpoint;
     call.receiveTimeLimit = run->receiveTimeLimit;
     call.proxy = run->proxy;
+    call.trustedRoots = run->trustedRoots;
     call.company = run->m_company;
     call.account = run->m_account;
     call.password = run->m_password;
@@ -46,7 +47,9 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
     if (!reply.answered) {
         std::cerr << reply.fault;
         if (!run->isCancelled())
-            run->m_host->showMessage(utf8ToGbk(signin::connectFailedMessage));
+            run->m_host->showMessage(reply.failure == LoginService::Reply::Failure::Certificate
+                                         ? signin::certificateFailureMessage(reply.host)
+                                         : utf8ToGbk(signin::connectFailedMessage));
         return;
     }
 

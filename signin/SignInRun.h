@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 class SignInHost;
 
@@ -30,6 +31,8 @@ public:
     int receiveTimeLimit = 0;
     // The proxy this run's call goes through; none means direct.
     std::optional<ProxySetting> proxy;
+    // PEM files of roots trusted beside the system's store.
+    std::vector<std::string> trustedRoots;
 
 private:
     friend void LoginThreadProc(std::shared_ptr<SignInRun> run);

@@ -102,6 +102,7 @@ bool SignInSession::start()
     run->endpoint = m_settings.endpoint;
     run->receiveTimeLimit = m_settings.receiveTimeLimit;
     run->proxy = m_settings.proxy;
+    run->trustedRoots = m_settings.trustedRoots;
 
     ++s_runningWorkers;
     try {

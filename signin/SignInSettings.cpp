@@ -19,5 +19,6 @@ SignInSettings SignInSettings::fromEnvironment()
     settings.endpoint = client.loginEndpoint;
     settings.site = client.site;
     settings.passwordSavingAllowed = client.passwordSavingEnabled;
+    settings.trustedRoots = client.trustedRootCertificates;
     return settings;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // What a sign-in needs from outside the dialog: where the service and the
 // help pages are, and how long a call may wait. Read once at start-up and
@@ -19,6 +20,9 @@ struct SignInSettings
     // The proxy the call goes through; none means direct. Decided by the
     // program, which sends the pages the same way.
     std::optional<ProxySetting> proxy;
+    // PEM files of roots an https service is trusted under, beside the
+    // system's store (TrustedRootCertificates).
+    std::vector<std::string> trustedRoots;
     // Passwords may be remembered at all; an administrator's policy may say no.
     bool passwordSavingAllowed = true;
 

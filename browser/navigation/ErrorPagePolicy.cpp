@@ -1,5 +1,7 @@
 #include "browser/navigation/ErrorPagePolicy.h"
 
+#include "browser/navigation/RecoveryPolicy.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -10,6 +12,14 @@ const QString errorPageName = QStringLiteral("error");
 bool isFile(const QString &path)
 {
     return QFileInfo(path).isFile();
+}
+
+QString escaped(const QString &text)
+{
+    // toHtmlEscaped leaves the apostrophe alone; the page may quote with it.
+    QString result = text.toHtmlEscaped();
+    result.replace(QLatin1Char('\''), QLatin1String("&#39;"));
+    return result;
 }
 
 } // namespace
@@ -36,7 +46,14 @@ QString errorPageReason(int statusCode)
 {
     if (statusCode > 0)
         return QStringLiteral("http-%1").arg(statusCode);
-    return QStringLiteral("unreachable");
+    if (statusCode == 0)
+        return QStringLiteral("unreachable");
+    switch (recovery::failureOf(statusCode)) {
+    case recovery::Failure::Network: return QStringLiteral("unreachable");
+    case recovery::Failure::Certificate: return QStringLiteral("certificate");
+    case recovery::Failure::Other: break;
+    }
+    return QStringLiteral("failed");
 }
 
 QString crashedPageReason()
@@ -56,12 +73,10 @@ QUrl errorPageAddress(const QString &errorPagePath, const QString &reason)
     return address;
 }
 
-QString fillErrorPage(const QString &page, const QString &startAddress)
+QString fillErrorPage(const QString &page, const QString &startAddress, const QString &failedHost)
 {
-    // toHtmlEscaped leaves the apostrophe alone; the page may quote with it.
-    QString escaped = startAddress.toHtmlEscaped();
-    escaped.replace(QLatin1Char('\''), QLatin1String("&#39;"));
     QString filled = page;
-    filled.replace(QLatin1String("{{START_URL}}"), escaped);
+    filled.replace(QLatin1String("{{START_URL}}"), escaped(startAddress));
+    filled.replace(QLatin1String("{{FAILED_HOST}}"), escaped(failedHost));
     return filled;
 }

@@ -19,8 +19,9 @@ bool redirectsToErrorPage(QWebEngineLoadingInfo::LoadStatus status, bool loadIsE
 
 // Why a load failed, as the error page reads it from its address's fragment:
 // "http-<status>" for an HTTP error status (the page is missing or broken, the
-// platform answered), "unreachable" for a network error code (refused, name
-// not found, timed out: the platform did not answer).
+// platform answered), "unreachable" when the platform could not be reached
+// (refused, name not found, timed out; RecoveryPolicy.h), "certificate" when
+// its certificate was refused, "failed" for any other error of the engine.
 QString errorPageReason(int statusCode);
 
 // The reason when the page's renderer ended abnormally twice in a row.
@@ -31,5 +32,6 @@ QUrl errorPageAddress(const QString &errorPagePath, int statusCode);
 QUrl errorPageAddress(const QString &errorPagePath, const QString &reason);
 
 // The error page's text with every {{START_URL}} replaced by the start
-// address, escaped for use inside HTML text and quoted attributes.
-QString fillErrorPage(const QString &page, const QString &startAddress);
+// address and every {{FAILED_HOST}} by the host that failed, each escaped
+// for use inside HTML text and quoted attributes.
+QString fillErrorPage(const QString &page, const QString &startAddress, const QString &failedHost = {});

@@ -21,6 +21,7 @@ constexpr int probeTimeoutMs = 10000;
 
 PageRecovery::PageRecovery(QWebEngineView *view) : QObject(view), m_view(view)
 {
+    m_clock.start();
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] { probe(); });
 }
@@ -29,7 +30,7 @@ void PageRecovery::failed(const QUrl &url, int errorCode)
 {
     // Another failure of the address being tried keeps the backoff going.
     if (url != m_failedUrl)
-        m_attempt = 0;
+        forget();
     stop();
     m_failedUrl = url;
     if (!recovery::retriesByItself(url, errorCode))
@@ -43,7 +44,7 @@ void PageRecovery::navigationStarted(const QUrl &url)
     stop();
     if (url != m_failedUrl) {
         m_failedUrl.clear();
-        m_attempt = 0;
+        forget();
     }
 }
 
@@ -51,7 +52,18 @@ void PageRecovery::loaded()
 {
     stop();
     m_failedUrl.clear();
+    forget();
+}
+
+void PageRecovery::forget()
+{
     m_attempt = 0;
+    m_triesMs.clear();
+}
+
+qint64 PageRecovery::waitForBudget(qint64 inMs) const
+{
+    return recovery::waitForTryBudget(m_triesMs, m_clock.elapsed() + inMs);
 }
 
 void PageRecovery::retryNow()
@@ -69,7 +81,8 @@ bool PageRecovery::retryPending() const
 
 void PageRecovery::scheduleRetry()
 {
-    m_timer.start(recovery::retryDelayMs(m_attempt));
+    const int delay = recovery::retryDelayMs(m_attempt);
+    m_timer.start(int(delay + waitForBudget(delay)));
     ++m_attempt;
 }
 
@@ -94,7 +107,8 @@ void PageRecovery::watchNetwork()
         return;
     connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this,
             [this](QNetworkInformation::Reachability reachability) {
-                if (reachability == QNetworkInformation::Reachability::Online && m_timer.isActive()) {
+                if (reachability == QNetworkInformation::Reachability::Online && m_timer.isActive()
+                    && waitForBudget(0) == 0) {
                     m_timer.stop();
                     probe();
                 }
@@ -105,6 +119,10 @@ void PageRecovery::probe()
 {
     if (m_failedUrl.isEmpty())
         return;
+    // Only the last minute's tries count; a long outage keeps no more.
+    const qint64 now = m_clock.elapsed();
+    m_triesMs.removeIf([now](qint64 at) { return now - at >= 60000; });
+    m_triesMs.append(now);
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
     // The way the pages take: the application proxy, except for the hosts
@@ -127,7 +145,11 @@ void PageRecovery::onProbeFinished(QNetworkReply *reply)
         return;
     m_probe.clear();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (recovery::probeAnswerLoads(status))
+    // A server whose certificate the probe could not verify did answer: the
+    // probe knows only the system's roots, the engine's load is checked
+    // against the client's whole trust.
+    const bool answeredOverTls = reply->error() == QNetworkReply::SslHandshakeFailedError;
+    if (recovery::probeAnswerLoads(status) || answeredOverTls)
         retryNow();
     else
         scheduleRetry();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -49,11 +50,16 @@ private:
     void probe();
     void onProbeFinished(QNetworkReply *reply);
     void stop();
+    void forget();
     void watchNetwork();
+    qint64 waitForBudget(qint64 inMs) const;
 
     QWebEngineView *m_view;
     QUrl m_failedUrl;
     int m_attempt = 0;
+    // When the failed address was tried by itself, on m_clock.
+    QList<qint64> m_triesMs;
+    QElapsedTimer m_clock;
     QTimer m_timer;
     QNetworkAccessManager *m_network = nullptr;
     QPointer<QNetworkReply> m_probe;

@@ -44,13 +44,52 @@ bool gatewayAway(int httpStatus)
 
 } // namespace
 
+Failure failureOf(int errorCode)
+{
+    // The engine's certificate errors are -200 to -299.
+    if (errorCode <= -200 && errorCode > -300)
+        return Failure::Certificate;
+    switch (errorCode) {
+    case -7:   // timed out
+    case -21:  // the network changed under the load
+    case -100: // connection closed
+    case -101: // connection reset
+    case -102: // connection refused
+    case -103: // connection aborted
+    case -104: // connection failed
+    case -105: // name not resolved
+    case -106: // no network
+    case -109: // address unreachable
+    case -118: // connection timed out
+    case -130: // proxy connection failed
+    case -137: // name resolution failed
+    case -324: // closed without an answer
+        return Failure::Network;
+    default:
+        return Failure::Other;
+    }
+}
+
 bool retriesByItself(const QUrl &address, int errorCode)
 {
     // Only a web address can be probed.
     const QString scheme = address.scheme();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         return false;
-    return errorCode < 0 || gatewayAway(errorCode);
+    return (errorCode < 0 && failureOf(errorCode) == Failure::Network) || gatewayAway(errorCode);
+}
+
+qint64 waitForTryBudget(const QList<qint64> &earlierTriesMs, qint64 atMs)
+{
+    constexpr qint64 minuteMs = 60000;
+    QList<qint64> inWindow;
+    for (const qint64 at : earlierTriesMs)
+        if (atMs - at < minuteMs)
+            inWindow.append(at);
+    if (inWindow.size() < maxTriesPerMinute)
+        return 0;
+    // The try that has to leave the minute for one more to fit in it.
+    return inWindow[inWindow.size() - maxTriesPerMinute] + minuteMs - atMs;
 }
 
 int retryDelayMs(int attempt)

@@ -9,12 +9,27 @@
 // Forward lead around the error page, and what a dead renderer leads to.
 namespace recovery {
 
+// What the network did to a failed load, by the engine's error code: the
+// platform could not be reached (refused, reset or closed connections, no
+// route, name not resolved, timed out, proxy down), the platform's
+// certificate was refused, or anything else (too many redirects or
+// retries, an authentication that failed, a blocked request).
+enum class Failure { Network, Certificate, Other };
+Failure failureOf(int errorCode);
+
 // Whether a failed load of `address` is tried again behind the error page
-// without the user: a web address whose platform did not answer (refused,
-// reset, no route, name not resolved, timed out, proxy down: any of the
-// engine's negative codes, which the error page calls "unreachable") or whose
-// gateway said it is away for now (502, 503, 504). Other HTTP errors stay.
+// without the user: a web address whose platform could not be reached (a
+// Network failure) or whose gateway said it is away for now (502, 503,
+// 504). Certificates, other HTTP errors and everything else stay.
 bool retriesByItself(const QUrl &address, int errorCode);
+
+// However a failure is classified, the client tries one address by itself
+// (a probe, and the load it leads to) at most this often in any minute.
+constexpr int maxTriesPerMinute = 3;
+// The wait before one more try by itself, given when the earlier tries of
+// that address were made (ms on one clock, oldest first) and the time the
+// next one would go: 0 when it may go then.
+qint64 waitForTryBudget(const QList<qint64> &earlierTriesMs, qint64 atMs);
 
 // The wait before try number `attempt` (0 for the first): 2, 4, 8, 16 s, then
 // every 30 s.

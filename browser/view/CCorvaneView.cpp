@@ -161,14 +161,14 @@ void CCorvaneView::OnNavigateError(const QUrl &url, int statusCode)
         return;
     if (traceEnabled())
         trace("navigation failed", (url.toString() + QLatin1Char(' ') + QString::number(statusCode)).toStdString());
-    if (!showErrorPage(errorPageReason(statusCode))) {
+    if (!showErrorPage(errorPageReason(statusCode), url.host())) {
         reportMissingErrorPage();
         return;
     }
     m_recovery->failed(url, statusCode);
 }
 
-bool CCorvaneView::showErrorPage(const QString &reason)
+bool CCorvaneView::showErrorPage(const QString &reason, const QString &failedHost)
 {
     if (m_szErrorPage.isEmpty())
         return false;
@@ -176,7 +176,8 @@ bool CCorvaneView::showErrorPage(const QString &reason)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QString content = QString::fromUtf8(file.read(errorPageMaxBytes));
-    setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer)), errorPageAddress(m_szErrorPage, reason));
+    setHtml(fillErrorPage(content, startAddressText(m_startUrlBuffer), failedHost),
+            errorPageAddress(m_szErrorPage, reason));
     trace("error page");
     return true;
 }

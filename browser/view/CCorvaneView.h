@@ -74,7 +74,7 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status);
     bool isErrorPageLoad(const QUrl &url) const;
-    bool showErrorPage(const QString &reason);
+    bool showErrorPage(const QString &reason, const QString &failedHost = {});
     bool onPageAction(QWebEnginePage::WebAction action);
     int historyTarget(bool back) const;
     void reportMissingErrorPage();

@@ -7,6 +7,7 @@
 #include "browser/navigation/DropPolicy.h"
 #include "browser/navigation/StartAddress.h"
 #include "browser/view/FileChooser.h"
+#include "browser/view/PageCertificates.h"
 
 #include <QDesktopServices>
 
@@ -86,6 +87,10 @@ CorvanePage::CorvanePage(QWebEngineProfile *profile, const ClientSettings &setti
         m_extraHosts << QString::fromStdString(host);
     connect(this, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest &request) { onNewWindowRequested(request); });
+    pagetrust::Roots roots;
+    for (const std::string &file : settings.trustedRootCertificates)
+        roots.files << QString::fromStdString(file);
+    PageCertificates::attach(this, roots);
 }
 
 bool CorvanePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)

@@ -97,6 +97,10 @@ void TestClientSettings::precedenceAndBadInput_data()
         << QStringList{"a.json:{\"ProxyMode\":\"fixed_servers\",\"ProxyServer\":\"socks5://proxy.test:1080\"}"}
         << QStringList() << builtIn + " | saving=1 print=1 | proxy=3 " << QStringList{"ProxyServer 不是有效的 HTTP 代理地址"}
         << QStringList{"ProxyMode = fixed_servers"};
+    QTest::newRow("certificate files: missing, or no certificate in it")
+        << QStringList{"a.json:{\"TrustedRootCertificates\":[\"/dev/null\",\"/nonexistent/ca.pem\"]}"}
+        << QStringList() << builtIn + " | saving=1 print=1 | proxy=0 "
+        << QStringList{"/dev/null 不含 PEM 格式的证书", "/nonexistent/ca.pem 无法读取"} << QStringList();
 }
 
 void TestClientSettings::precedenceAndBadInput()

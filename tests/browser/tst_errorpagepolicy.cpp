@@ -1,4 +1,5 @@
 #include "browser/navigation/ErrorPagePolicy.h"
+#include "browser/navigation/PageTrust.h"
 #include "browser/navigation/RecoveryPolicy.h"
 
 #include <QDir>
@@ -6,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 class TestErrorPagePolicy final : public QObject
 {
@@ -19,8 +22,12 @@ private slots:
     void reasons_data();
     void reasons();
     void retryDelays();
+    void tryBudget_data();
+    void tryBudget();
     void probeWay_data();
     void probeWay();
+    void pageTrust_data();
+    void pageTrust();
     void historyAroundErrorPage_data();
     void historyAroundErrorPage();
     void rendererEnd_data();
@@ -119,6 +126,19 @@ void TestErrorPagePolicy::reasons_data()
     QTest::newRow("connection timed out") << web << -118 << "unreachable" << true << false;
     QTest::newRow("proxy down") << web << -130 << "unreachable" << true << false;
     QTest::newRow("https, empty answer") << "https://www.kelumo.com/" << -324 << "unreachable" << true << false;
+    QTest::newRow("timed out") << web << -7 << "unreachable" << true << false;
+    QTest::newRow("connection closed") << web << -100 << "unreachable" << true << false;
+    QTest::newRow("name resolution failed") << web << -137 << "unreachable" << true << false;
+    // A certificate, a login or a loop does not mend itself.
+    QTest::newRow("unknown authority") << "https://www.kelumo.com/" << -202 << "certificate" << false << false;
+    QTest::newRow("name not in the certificate") << "https://www.kelumo.com/" << -200 << "certificate" << false
+                                                 << false;
+    QTest::newRow("certificate expired") << "https://www.kelumo.com/" << -201 << "certificate" << false << false;
+    QTest::newRow("too many redirects") << web << -310 << "failed" << false << false;
+    QTest::newRow("too many retries") << web << -375 << "failed" << false << false;
+    QTest::newRow("proxy refused the tunnel") << web << -111 << "failed" << false << false;
+    QTest::newRow("proxy login asked") << web << -115 << "failed" << false << false;
+    QTest::newRow("blocked") << web << -20 << "failed" << false << false;
     QTest::newRow("bad gateway") << web << 502 << "http-502" << true << false;
     QTest::newRow("unavailable") << web << 503 << "http-503" << true << false;
     QTest::newRow("gateway timeout") << web << 504 << "http-504" << true << false;
@@ -130,7 +150,7 @@ void TestErrorPagePolicy::reasons_data()
     QTest::newRow("probe redirected") << web << 302 << "http-302" << false << true;
     QTest::newRow("no answer") << web << 0 << "unreachable" << false << false;
     // Nothing to probe there.
-    QTest::newRow("missing file") << "file:///opt/kelumo/x.html" << -6 << "unreachable" << false << false;
+    QTest::newRow("missing file") << "file:///opt/kelumo/x.html" << -6 << "failed" << false << false;
 }
 
 void TestErrorPagePolicy::reasons()
@@ -154,6 +174,45 @@ void TestErrorPagePolicy::retryDelays()
     QCOMPARE(recovery::retryDelayMs(1 << 30), 30000);
 }
 
+void TestErrorPagePolicy::tryBudget_data()
+{
+    QTest::addColumn<QList<qint64>>("earlier");
+    QTest::addColumn<qint64>("at");
+    QTest::addColumn<qint64>("wait");
+    QTest::newRow("first") << QList<qint64>{} << qint64(2000) << qint64(0);
+    QTest::newRow("third in the minute") << QList<qint64>{2000, 6000} << qint64(14000) << qint64(0);
+    QTest::newRow("fourth waits for the first to leave") << QList<qint64>{2000, 6000, 14000} << qint64(30000)
+                                                         << qint64(32000);
+    QTest::newRow("first has left") << QList<qint64>{2000, 6000, 14000} << qint64(62000) << qint64(0);
+    QTest::newRow("only the last minute counts") << QList<qint64>{0, 2000, 3000, 62000, 63000} << qint64(64000)
+                                                 << qint64(0);
+    QTest::newRow("three in the last minute") << QList<qint64>{0, 62000, 63000, 64000} << qint64(65000)
+                                              << qint64(57000);
+}
+
+void TestErrorPagePolicy::tryBudget()
+{
+    QFETCH(QList<qint64>, earlier);
+    QFETCH(qint64, at);
+    QFETCH(qint64, wait);
+    QCOMPARE(recovery::waitForTryBudget(earlier, at), wait);
+
+    // A platform away for an hour, tried with the backoff inside the budget:
+    // never more than the budget in any minute.
+    QList<qint64> tries;
+    qint64 now = 0;
+    for (int attempt = 0; now < 3600000; ++attempt) {
+        now += recovery::retryDelayMs(attempt);
+        now += recovery::waitForTryBudget(tries, now);
+        tries.append(now);
+    }
+    for (const qint64 start : tries) {
+        const auto inMinute = std::count_if(tries.begin(), tries.end(),
+                                            [start](qint64 t) { return t >= start && t < start + 60000; });
+        QVERIFY2(inMinute <= recovery::maxTriesPerMinute, qPrintable(QString::number(start)));
+    }
+}
+
 void TestErrorPagePolicy::probeWay_data()
 {
     QTest::addColumn<QString>("host");
@@ -172,6 +231,66 @@ void TestErrorPagePolicy::probeWay()
     QFETCH(QString, host);
     QFETCH(bool, direct);
     QCOMPARE(recovery::probeGoesDirect(host), direct);
+}
+
+void TestErrorPagePolicy::pageTrust_data()
+{
+    using Type = QWebEngineCertificateError::Type;
+    // Chains as the names of the certificates the build made, the server's
+    // first; the roots as files. Never the machine's store.
+    QTest::addColumn<Type>("type");
+    QTest::addColumn<QStringList>("chain");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QStringList>("roots");
+    QTest::addColumn<bool>("accepted");
+
+    const Type unknownRoot = QWebEngineCertificateError::CertificateAuthorityInvalid;
+    const QStringList platform{"platform"};
+    const QStringList company{"trusted-root"};
+    QTest::newRow("company root, named host") << unknownRoot << platform << "platform.kelumo.test" << company << true;
+    QTest::newRow("company root, named address") << unknownRoot << platform << "127.0.0.1" << company << true;
+    QTest::newRow("root in a bundle") << unknownRoot << platform << "platform.kelumo.test" << QStringList{"bundle"}
+                                      << true;
+    QTest::newRow("host not named") << unknownRoot << platform << "www.kelumo.com" << company << false;
+    QTest::newRow("subdomain not named") << unknownRoot << platform << "a.platform.kelumo.test" << company << false;
+    QTest::newRow("other host's certificate") << unknownRoot << QStringList{"other-host"} << "platform.kelumo.test"
+                                              << company << false;
+    QTest::newRow("root nobody trusts") << unknownRoot << QStringList{"impostor"} << "platform.kelumo.test" << company
+                                        << false;
+    QTest::newRow("no roots") << unknownRoot << platform << "platform.kelumo.test" << QStringList{} << false;
+    QTest::newRow("missing root file") << unknownRoot << platform << "platform.kelumo.test" << QStringList{"none"}
+                                       << false;
+    QTest::newRow("the chain brings its own root") << unknownRoot << QStringList{"platform", "trusted-root"}
+                                                   << "platform.kelumo.test" << QStringList{} << false;
+    QTest::newRow("no chain") << unknownRoot << QStringList{} << "platform.kelumo.test" << company << false;
+    // Whatever the roots, the engine's other refusals stand.
+    QTest::newRow("expired") << QWebEngineCertificateError::CertificateDateInvalid << platform
+                             << "platform.kelumo.test" << company << false;
+    QTest::newRow("name mismatch") << QWebEngineCertificateError::CertificateCommonNameInvalid << platform
+                                   << "platform.kelumo.test" << company << false;
+    QTest::newRow("revoked") << QWebEngineCertificateError::CertificateRevoked << platform << "platform.kelumo.test"
+                             << company << false;
+    QTest::newRow("weak key") << QWebEngineCertificateError::CertificateWeakKey << platform << "platform.kelumo.test"
+                              << company << false;
+}
+
+void TestErrorPagePolicy::pageTrust()
+{
+    QFETCH(QWebEngineCertificateError::Type, type);
+    QFETCH(QStringList, chain);
+    QFETCH(QString, host);
+    QFETCH(QStringList, roots);
+    QFETCH(bool, accepted);
+
+    const QString folder = QStringLiteral(TEST_CERTIFICATES "/");
+    QList<QSslCertificate> certificates;
+    for (const QString &name : chain)
+        certificates += QSslCertificate::fromPath(folder + name + ".pem");
+    QCOMPARE(certificates.size(), chain.size());
+    pagetrust::Roots trust{.systemStore = false, .files = {}};
+    for (const QString &name : roots)
+        trust.files << folder + name + ".pem";
+    QCOMPARE(pagetrust::accepts(type, certificates, host, trust), accepted);
 }
 
 void TestErrorPagePolicy::historyAroundErrorPage_data()
@@ -238,6 +357,9 @@ void TestErrorPagePolicy::startAddressIsEscaped()
     QCOMPARE(fillErrorPage(page, QStringLiteral("http://h/a?x=1&y=\"2\"<b>'")),
              QStringLiteral("<a href=\"http://h/a?x=1&amp;y=&quot;2&quot;&lt;b&gt;&#39;\">返回首页</a> "
                             "<a href='http://h/a?x=1&amp;y=&quot;2&quot;&lt;b&gt;&#39;'>"));
+    // The host a refused certificate came from, the same way.
+    QCOMPARE(fillErrorPage(QStringLiteral("<meta content=\"{{FAILED_HOST}}\">"), {}, QStringLiteral("a\"b<")),
+             QStringLiteral("<meta content=\"a&quot;b&lt;\">"));
 }
 
 void TestErrorPagePolicy::shippedPageOffersTheWayBack()
@@ -252,6 +374,10 @@ void TestErrorPagePolicy::shippedPageOffersTheWayBack()
     // It says when it tries again by itself, and names a dead page.
     QVERIFY(page.contains(QStringLiteral("客户端会自动重试，平台恢复后页面将自动打开。")));
     QVERIFY(page.contains(QStringLiteral("页面意外终止")));
+    // A refused certificate says so, names the host, and sends to the administrator.
+    QVERIFY(page.contains(QStringLiteral("'#certificate'")));
+    QVERIFY(page.contains(QStringLiteral("无法验证服务器 ' + (host || '') + ' 的安全证书")));
+    QVERIFY(page.contains(QStringLiteral("请与贵单位的系统管理员联系")));
     // Shown exactly when the network is down: nothing may come from outside.
     static const QRegularExpression outside(QStringLiteral("(src|href)\\s*=\\s*[\"']?(https?:|//)|@import|url\\("));
     QVERIFY2(!page.contains(outside), qPrintable(outside.match(page).captured()));

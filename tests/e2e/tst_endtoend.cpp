@@ -2,6 +2,7 @@
 // keyboard and mouse through xdotool on the test's X display.
 
 #include "tests/support/TestProxy.h"
+#include "tests/support/TlsFront.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,6 +12,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QStandardPaths>
@@ -218,6 +220,8 @@ private slots:
     void foreignLinksGoToTheSystemBrowser();
     void administratorPoliciesApply();
     void policyProxyWinsOverTheEnvironment();
+    void companyRootCertificates_data();
+    void companyRootCertificates();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -1266,6 +1270,93 @@ void TestEndToEnd::policyProxyWinsOverTheEnvironment()
     QCOMPARE(other.requests().size(), std::size_t(0));
     platform.terminate();
     platform.waitForFinished(5000);
+}
+
+void TestEndToEnd::companyRootCertificates_data()
+{
+    QTest::addColumn<bool>("loginOverTls");
+    QTest::addColumn<bool>("loginTrusted");
+    QTest::addColumn<bool>("pagesTrusted");
+    QTest::newRow("login and pages under the company's root") << true << true << true;
+    QTest::newRow("pages under a root nobody trusts") << false << true << false;
+    QTest::newRow("login under a root nobody trusts") << true << false << true;
+}
+
+void TestEndToEnd::companyRootCertificates()
+{
+    QFETCH(bool, loginOverTls);
+    QFETCH(bool, loginTrusted);
+    QFETCH(bool, pagesTrusted);
+
+    // https in front of a platform of its own: under the company's root, or
+    // under one nobody trusts, for the same names.
+    const std::string certificates = TEST_CERTIFICATES "/";
+    const auto front = [&](bool trusted) {
+        const std::string name = certificates + (trusted ? "platform" : "impostor");
+        return std::make_unique<TlsFront>(name + ".pem", name + "-key.pem");
+    };
+    const auto loginFront = front(loginTrusted);
+    const auto pagesFront = front(pagesTrusted);
+    const QString pages = QStringLiteral("https://127.0.0.1:%1").arg(pagesFront->port());
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    accounts.write(("secure | demo123 | " + pages + "/start?user=secure&ver=100\n").toUtf8());
+    accounts.close();
+    QProcess platform;
+    const auto stopPlatform = qScopeGuard([&platform] {
+        platform.terminate();
+        platform.waitForFinished(5000);
+    });
+    const QString base = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    QVERIFY2(!base.isEmpty(), platform.readAllStandardError().constData());
+    loginFront->setBackend(static_cast<std::uint16_t>(QUrl(base).port()));
+    pagesFront->setBackend(static_cast<std::uint16_t>(QUrl(base).port()));
+
+    // The company's root as an administrator gives it; never the machine's store.
+    QVERIFY(QDir(folder.path()).mkdir("policies"));
+    QFile policy(folder.filePath("policies/trust.json"));
+    QVERIFY(policy.open(QIODevice::WriteOnly));
+    policy.write(("{\"TrustedRootCertificates\": [\"" + certificates + "trusted-root.pem\"]}").c_str());
+    policy.close();
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_TEST_POLICY_DIR", folder.filePath("policies"));
+    const QString login = loginOverTls ? QStringLiteral("https://127.0.0.1:%1").arg(loginFront->port()) : base;
+    env.insert("KELUMO_LOGIN_ENDPOINT", login + "/Services/CheckUserLogin.asmx");
+
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("secure"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    QElapsedTimer sinceReturn;
+    sinceReturn.start();
+    xdotool({"key", "Return"});
+    if (!loginTrusted) {
+        // Said at once, and said for what it is.
+        QVERIFY2(client.waitFor("message", QStringLiteral("无法验证服务器 127.0.0.1 的安全证书，请与贵单位的管理员联系！"), 1,
+                                5000),
+                 qPrintable(client.log()));
+        QVERIFY(sinceReturn.elapsed() < 5000);
+        QCOMPARE(client.count("signed in"), 0);
+        return;
+    }
+    QVERIFY2(client.waitFor("signed in"), qPrintable(client.log()));
+    if (pagesTrusted) {
+        QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+        QVERIFY(client.count("certificate trusted 127.0.0.1") > 0);
+        QCOMPARE(client.count("error page"), 0);
+        return;
+    }
+    QVERIFY2(client.waitFor("error page", {}, 1, 60000), qPrintable(client.log()));
+    QVERIFY(client.count("certificate refused 127.0.0.1") > 0);
+    QVERIFY2(client.log().contains(QRegularExpression("navigation failed " + QRegularExpression::escape(pages)
+                                                      + "/start\\S* -202")),
+             qPrintable(client.log()));
+    // Nothing asks for it again by itself: one visit in the minute.
+    QTest::qWait(60000);
+    QVERIFY2(pagesFront->connections() <= 1, qPrintable(QString::number(pagesFront->connections())));
+    QCOMPARE(client.count("error page"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -1,5 +1,6 @@
 #include "service/CheckUserLoginSoapProxy.h"
 #include "service/HttpRequestHead.h"
+#include "service/TlsTrust.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/TestProxy.h"
 
@@ -145,12 +146,14 @@ struct Call {
 
 // One login call the way the sign-in makes it.
 Call callPeer(const std::string &endpoint, std::string company, std::string account, std::string password,
-              int receiveLimit = 5, const std::optional<ProxySetting> &way = std::nullopt, const char *caFile = nullptr)
+              int receiveLimit = 5, const std::optional<ProxySetting> &way = std::nullopt, const char *caFile = nullptr,
+              const std::vector<std::string> &trustedRoots = {})
 {
     CheckUserLoginSoapProxy proxy;
     proxy.endpoint = endpoint.c_str();
     proxy.recv_timeout = receiveLimit;
     proxy.caFile = caFile;
+    proxy.trustedRoots = trustedRoots;
     if (way)
         proxy.useProxy(*way);
     _ns1__CheckUserRegisterCode request;
@@ -659,12 +662,17 @@ void TestLoginProxy::throughTunnel_data()
     QTest::addColumn<bool>("proxyDemandsThem");
     QTest::addColumn<int>("code");
     QTest::addColumn<std::string>("scheme");
+    QTest::addColumn<bool>("addedRoot"); // the certificate among the administrator's roots
+    QTest::addColumn<std::string>("host");
 
-    QTest::newRow("trusted certificate") << true << false << false << 0 << "https"s;
-    QTest::newRow("credentials for the proxy only") << true << true << true << 0 << "https"s;
-    QTest::newRow("certificate not trusted") << false << false << false << 30 << "https"s;
-    QTest::newRow("407 to the tunnel") << true << false << true << 407 << "https"s;
-    QTest::newRow("scheme in capitals") << true << false << false << 0 << "HTTPS"s;
+    const std::string named = "secure.kelumo.test";
+    QTest::newRow("trusted certificate") << true << false << false << 0 << "https"s << false << named;
+    QTest::newRow("credentials for the proxy only") << true << true << true << 0 << "https"s << false << named;
+    QTest::newRow("certificate not trusted") << false << false << false << 30 << "https"s << false << named;
+    QTest::newRow("407 to the tunnel") << true << false << true << 407 << "https"s << false << named;
+    QTest::newRow("scheme in capitals") << true << false << false << 0 << "HTTPS"s << false << named;
+    QTest::newRow("trusted beside the system's store") << false << false << false << 0 << "https"s << true << named;
+    QTest::newRow("host not named") << true << false << false << 30 << "https"s << false << "other.kelumo.test"s;
 }
 
 void TestLoginProxy::throughTunnel()
@@ -674,17 +682,22 @@ void TestLoginProxy::throughTunnel()
     QFETCH(bool, proxyDemandsThem);
     QFETCH(int, code);
     QFETCH(std::string, scheme);
+    QFETCH(bool, addedRoot);
+    QFETCH(std::string, host);
 
     TlsPeer server(TUNNEL_CERT, TUNNEL_KEY,
                    LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
     TestProxy proxy;
     if (proxyDemandsThem)
         proxy.requireCredentials("u", "pw");
-    const std::string authority = "secure.kelumo.test:" + std::to_string(server.port());
+    const std::string authority = host + ":" + std::to_string(server.port());
     const ProxySetting way{"127.0.0.1", proxy.port(), withCredentials ? "u" : "", withCredentials ? "pw" : ""};
     const Call call = callPeer(scheme + "://" + authority + "/Services/CheckUserLogin.asmx", "", "a", "b", 5, way,
-                               trusted ? TUNNEL_CERT : nullptr);
+                               trusted ? TUNNEL_CERT : nullptr,
+                               addedRoot ? std::vector<std::string>{TUNNEL_CERT} : std::vector<std::string>{});
     QCOMPARE(call.code, code);
+    // A refused certificate is told from the network's failures.
+    QCOMPARE(certificateRefused(call.code, call.report), code == 30);
     QCOMPARE(call.result, code == 0 ? "http://h/?ver=1"s : ""s);
     QCOMPARE(proxy.requests().size(), std::size_t(1));
     const std::string connect = proxy.requests().front();

@@ -153,6 +153,13 @@ void TestSignInRules::expiryDateCutAtWholeCharacter()
     QVERIFY(text.startsWith("您的帐号已于x年"));
     QVERIFY(text.endsWith("年过期，请与客服联系！"));
     QVERIFY(!text.contains('?'));
+
+    // The certificate message names the host, as far as it fits.
+    QCOMPARE(QString::fromStdString(gbkToUtf8(signin::certificateFailureMessage("login.kelumo.com"))),
+             QStringLiteral("无法验证服务器 login.kelumo.com 的安全证书，请与贵单位的管理员联系！"));
+    const std::string longHost = signin::certificateFailureMessage(std::string(200, 'h'));
+    QCOMPARE(longHost.size(), signin::messageSize - 1);
+    QVERIFY(QString::fromStdString(gbkToUtf8(longHost)).endsWith("的安全证书，请与贵单位的管理员联系！"));
 }
 
 void TestSignInRules::companyCutAtWholeCharacter()
