@@ -21,6 +21,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -76,6 +77,7 @@ PagePrinter::PagePrinter(QWebEngineView *view) : QObject(view), m_view(view), m_
         if (index == 0 || (index + 1) % refreshEveryPages == 0)
             refreshPreview();
     });
+    connect(m_pages, &PreviewPages::sharpened, this, &PagePrinter::refreshPreview);
     connect(m_pages, &PreviewPages::finished, this, [this] {
         refreshPreview();
         trace("print preview pages", std::to_string(m_pages->pageCount()));
@@ -200,8 +202,12 @@ void PagePrinter::takePdf(const QPageLayout &layout, const QByteArray &pdf)
         emit previewFilled(0);
         return;
     }
+    // First at the size the preview shows the paper, so every page is there
+    // soon; then sharp enough for a closer look.
     const double screenDpi = m_preview->logicalDpiY() * m_preview->devicePixelRatioF();
-    m_pages->render(pdf, screenDpi * screenSharpness, previewBytes);
+    const double sharpDpi = screenDpi * screenSharpness;
+    const double shownDpi = m_previewWidget ? screenDpi * m_previewWidget->zoomFactor() : sharpDpi;
+    m_pages->render(pdf, std::min(shownDpi, sharpDpi), sharpDpi, previewBytes);
 }
 
 bool PagePrinter::haveResultFor(const QPageLayout &layout) const

@@ -12,7 +12,17 @@
 
 namespace {
 
-void renderPages(QPromise<PreviewPages::Rendered> &promise, const QByteArray &pdf, double dpi, qint64 maxBytes)
+// Four bytes a pixel; a long document gets fewer dots rather than all the
+// memory there is.
+double fittingDpi(double dpi, double squareInches, qint64 maxBytes)
+{
+    if (squareInches <= 0)
+        return dpi;
+    return std::clamp(std::min(dpi, std::sqrt(maxBytes / 4.0 / squareInches)), 36.0, 600.0);
+}
+
+void renderPages(QPromise<PreviewPages::Rendered> &promise, const QByteArray &pdf, double dpi, double sharpDpi,
+                 qint64 maxBytes)
 {
     QBuffer buffer;
     buffer.setData(pdf);
@@ -21,26 +31,29 @@ void renderPages(QPromise<PreviewPages::Rendered> &promise, const QByteArray &pd
     document.load(&buffer);
     const int count = document.status() == QPdfDocument::Status::Ready ? document.pageCount() : 0;
     if (count <= 0) {
-        promise.addResult(PreviewPages::Rendered{0, -1, {}});
+        promise.addResult(PreviewPages::Rendered{0, -1, false, {}});
         return;
     }
-    // Four bytes a pixel; a long document gets fewer dots rather than all
-    // the memory there is.
     double area = 0; // square inches
     for (int i = 0; i < count; ++i) {
         const QSizeF points = document.pagePointSize(i);
         area += points.width() * points.height() / (72.0 * 72.0);
     }
-    if (area > 0)
-        dpi = std::clamp(std::min(dpi, std::sqrt(maxBytes / 4.0 / area)), 36.0, 600.0);
-    for (int i = 0; i < count && !promise.isCanceled(); ++i) {
-        const QSizeF points = document.pagePointSize(i);
-        const QSize pixels(std::max(1, static_cast<int>(std::lround(points.width() * dpi / 72.0))),
-                           std::max(1, static_cast<int>(std::lround(points.height() * dpi / 72.0))));
-        QImage image = document.render(i, pixels);
-        // Opaque paper: the screen's own format, handed over without a copy.
-        image.convertTo(QImage::Format_RGB32);
-        promise.addResult(PreviewPages::Rendered{count, i, std::move(image)}, i);
+    dpi = fittingDpi(dpi, area, maxBytes);
+    sharpDpi = fittingDpi(sharpDpi, area, maxBytes);
+    // Sharpening by less than a tenth is not worth a second round.
+    const int passes = sharpDpi > dpi * 1.1 ? 2 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        const double passDpi = pass == 0 ? dpi : sharpDpi;
+        for (int i = 0; i < count && !promise.isCanceled(); ++i) {
+            const QSizeF points = document.pagePointSize(i);
+            const QSize pixels(std::max(1, static_cast<int>(std::lround(points.width() * passDpi / 72.0))),
+                               std::max(1, static_cast<int>(std::lround(points.height() * passDpi / 72.0))));
+            QImage image = document.render(i, pixels);
+            // Opaque paper: the screen's own format, handed over without a copy.
+            image.convertTo(QImage::Format_RGB32);
+            promise.addResult(PreviewPages::Rendered{count, i, pass > 0, std::move(image)}, pass * count + i);
+        }
     }
 }
 
@@ -74,7 +87,7 @@ void PreviewPages::clear()
     m_finished = false;
 }
 
-void PreviewPages::render(const QByteArray &pdf, double dpi, qint64 maxBytes)
+void PreviewPages::render(const QByteArray &pdf, double dpi, double sharpDpi, qint64 maxBytes)
 {
     clear();
     m_watcher = std::make_unique<QFutureWatcher<Rendered>>();
@@ -88,16 +101,26 @@ void PreviewPages::render(const QByteArray &pdf, double dpi, qint64 maxBytes)
         if (result.index < 0 || result.index >= m_pages.size())
             return;
         m_pages[result.index] = QPixmap::fromImage(std::move(result.image));
+        if (result.sharp)
+            return;
         ++m_rendered;
         emit pageReady(result.index);
+        if (m_rendered == m_pages.size()) {
+            m_finished = true;
+            emit finished();
+        }
     });
     connect(watcher, &QFutureWatcherBase::finished, this, [this] {
+        // The pixmaps are all that is kept: the worker's images go.
+        m_watcher.release()->deleteLater();
+        if (m_finished) {
+            emit sharpened();
+            return;
+        }
         if (m_pageCount < 0)
             m_pageCount = 0;
         m_finished = true;
-        // The pixmaps are all that is kept: the worker's images go.
-        m_watcher.release()->deleteLater();
         emit finished();
     });
-    watcher->setFuture(QtConcurrent::run(renderPages, pdf, dpi, maxBytes));
+    watcher->setFuture(QtConcurrent::run(renderPages, pdf, dpi, sharpDpi, maxBytes));
 }

@@ -13,7 +13,8 @@ class QFutureWatcher;
 
 // The pages of a PDF as pictures for the screen, rendered one after the
 // other on a worker thread, so the window keeps answering meanwhile. Meant
-// for a preview, not for paper: the resolution is what a screen needs.
+// for a preview, not for paper: every page first at the size the screen
+// shows it, then all of them again sharper, for a closer look.
 class PreviewPages final : public QObject
 {
     Q_OBJECT
@@ -24,15 +25,17 @@ public:
     {
         int pageCount = 0;
         int index = -1;
+        bool sharp = false;
         QImage image;
     };
 
     explicit PreviewPages(QObject *parent = nullptr);
     ~PreviewPages() override;
 
-    // Starts over with `pdf` at `dpi`, lowered so that all pages together
-    // stay within `maxBytes`; what an earlier call was rendering is dropped.
-    void render(const QByteArray &pdf, double dpi, qint64 maxBytes);
+    // Starts over with `pdf` at `dpi`, then at `sharpDpi`, each lowered so
+    // that all pages together stay within `maxBytes`; what an earlier call
+    // was rendering is dropped.
+    void render(const QByteArray &pdf, double dpi, double sharpDpi, qint64 maxBytes);
     void clear();
 
     // -1 until the document is read; 0 for a document that cannot be read.
@@ -46,6 +49,8 @@ signals:
     void pageReady(int index);
     // Every page is there, or the document could not be read.
     void finished();
+    // Every page has been replaced by its sharper picture.
+    void sharpened();
 
 private:
     void stop();
