@@ -1,6 +1,7 @@
 #include "service/SoapLoginService.h"
 
 #include "service/CheckUserLoginSoapProxy.h"
+#include "service/ProxyAuth.h"
 #include "service/ProxyChoice.h"
 
 #include <sstream>
@@ -12,8 +13,10 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
         proxy.endpoint = call.endpoint.c_str();
     if (call.receiveTimeLimit > 0)
         proxy.recv_timeout = call.receiveTimeLimit;
-    if (call.proxy)
+    if (call.proxy) {
         proxy.useProxy(*call.proxy);
+        proxy.proxyChallenge = call.proxyChallenge;
+    }
 
     _ns1__CheckUserRegisterCode request;
     _ns1__CheckUserRegisterCodeResponse response;
@@ -22,12 +25,20 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
     request.strPwd = &call.password;
 
     Reply reply;
-    if (proxy.CheckUserRegisterCode(&request, &response) != SOAP_OK) {
+    if (const int code = proxy.CheckUserRegisterCode(&request, &response); code != SOAP_OK) {
         std::ostringstream fault;
         proxy.stream_fault(fault);
         reply.fault = fault.str();
+        if (code == 407 && call.proxy) {
+            reply.failure = Reply::Failure::ProxyAuthentication;
+            reply.proxyChallenge = proxy.proxyChallenge;
+            reply.proxyRealm = proxyauth::parseChallenge(proxy.proxyChallenge).realm;
+        }
         return reply;
     }
+    // Credentials the proxy took serve the pages too, when they go the same way.
+    if (call.proxy && !call.proxy->user.empty())
+        proxychoice::lendCredentials(*call.proxy);
     reply.answered = true;
     if (response.CheckUserRegisterCodeResult)
         reply.result = *response.CheckUserRegisterCodeResult;

@@ -1,5 +1,6 @@
 #include "signin/SignInRun.h"
 
+#include "base/AuthPrompt.h"
 #include "base/GbkText.h"
 #include "base/LoginService.h"
 #include "signin/SignInHost.h"
@@ -24,6 +25,45 @@ void SignInRun::cancel()
     m_cancelled = true;
 }
 
+namespace {
+
+// Overwritten before the memory goes: a password leaves no copy behind.
+void wipe(std::string &secret)
+{
+    for (volatile char &c : secret)
+        c = 0;
+    secret.clear();
+}
+
+} // namespace
+
+// A proxy that answers 407 gets the user's answer, asked on the dialog's
+// thread while this login still holds the in-flight guard, and the call is
+// made again with it; a refused answer is asked for again, a few times.
+LoginService::Reply callAskingTheProxy(LoginService &service, LoginService::Call call, SignInRun &run)
+{
+    LoginService::Reply reply = service.checkUserRegisterCode(call);
+    for (int refusals = 0; reply.failure == LoginService::Reply::Failure::ProxyAuthentication && call.proxy;) {
+        if (run.isCancelled() || authprompt::next(false, refusals) != authprompt::Step::Ask)
+            break;
+        std::optional<ProxyAnswer> answer =
+            run.m_host->askProxyCredentials({call.proxy->host, reply.proxyRealm, call.proxy->user});
+        if (!answer)
+            break;
+        wipe(call.proxy->password);
+        call.proxy->user = std::move(answer->user);
+        call.proxy->password = std::move(answer->password);
+        wipe(answer->password);
+        call.proxyChallenge = reply.proxyChallenge;
+        reply = service.checkUserRegisterCode(call);
+        ++refusals;
+    }
+    if (call.proxy)
+        wipe(call.proxy->password);
+    wipe(call.password);
+    return reply;
+}
+
 void LoginThreadProc(std::shared_ptr<SignInRun> run)
 {
     LoginService *service = loginService();
@@ -42,7 +82,12 @@ void LoginThreadProc(std::shared_ptr<SignInRun> run)
     call.account = run->m_account;
     call.password = run->m_password;
 
-    const LoginService::Reply reply = service->checkUserRegisterCode(std::move(call));
+    const LoginService::Reply reply = callAskingTheProxy(*service, std::move(call), *run);
+    if (reply.failure == LoginService::Reply::Failure::ProxyAuthentication) {
+        if (!run->isCancelled())
+            run->m_host->showMessage(utf8ToGbk(signin::proxyCredentialsMessage));
+        return;
+    }
     if (!reply.answered) {
         std::cerr << reply.fault;
         if (!run->isCancelled())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/LoginService.h"
 #include "base/ProxySetting.h"
 
 #include <atomic>
@@ -33,6 +34,7 @@ public:
 
 private:
     friend void LoginThreadProc(std::shared_ptr<SignInRun> run);
+    friend LoginService::Reply callAskingTheProxy(LoginService &service, LoginService::Call call, SignInRun &run);
 
     std::mutex m_mutex; // orders cancel() against writing the start address
     std::atomic<bool> m_cancelled{false};

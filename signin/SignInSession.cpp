@@ -95,7 +95,10 @@ bool SignInSession::start()
     auto link = std::make_shared<SessionLink>(
         this,
         [this](const std::string &gbkText) { emit messageRequested(QString::fromStdString(gbkToUtf8(gbkText))); },
-        [this] { emit finished(); });
+        [this] { emit finished(); },
+        [this](const ProxyQuestion &question) {
+            return m_proxyPrompt ? m_proxyPrompt(question) : std::optional<ProxyAnswer>();
+        });
     // The run's own copies: the worker never reads the shared texts.
     auto run = std::make_shared<SignInRun>(m_pStartUrl, link, g_loginParams.company, g_loginParams.account,
                                            g_loginParams.password);

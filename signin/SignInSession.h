@@ -1,11 +1,14 @@
 #pragma once
 
+#include "signin/SignInHost.h"
 #include "signin/SignInSettings.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -30,6 +33,10 @@ public:
     void setSettings(const SignInSettings &settings);
     // The application's 500-byte start-address buffer; the worker writes it.
     void setStartUrlBuffer(char *buffer);
+    // Who asks the user for a proxy's user name and password, on this
+    // thread; without one the question is answered by a cancel.
+    using ProxyPrompt = std::function<std::optional<ProxyAnswer>(const ProxyQuestion &question)>;
+    void setProxyPrompt(ProxyPrompt prompt) { m_proxyPrompt = std::move(prompt); }
 
     // What the login command came to.
     enum class Begun {
@@ -78,6 +85,7 @@ private:
     // Shared with the worker, which may outlive this session after a cancel.
     std::shared_ptr<InFlightGuard> m_inFlight;
     char *m_pStartUrl = nullptr;
+    ProxyPrompt m_proxyPrompt;
     std::thread m_hThread;
     std::shared_ptr<SignInRun> m_run;
     std::shared_ptr<SessionLink> m_link;
