@@ -8,6 +8,7 @@
 #include <QAuthenticator>
 #include <QMap>
 #include <QNetworkProxy>
+#include <QStringDecoder>
 #include <QUrl>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -38,6 +39,18 @@ QMap<QString, Kept> &kept()
 {
     static QMap<QString, Kept> answers;
     return answers;
+}
+
+// The engine reads the header's bytes as Latin-1; a server that wrote its
+// realm in UTF-8, as Chinese servers do, is read as it meant it.
+QString readableRealm(const QString &realm)
+{
+    const QByteArray bytes = realm.toLatin1();
+    if (QString::fromLatin1(bytes) != realm)
+        return realm;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? realm : text;
 }
 
 QString serverKey(const QString &host, const QString &realm)
@@ -118,7 +131,7 @@ void PageAuthentication::onServer(const QUrl &url, QAuthenticator *authenticator
     Kept &entry = kept()[serverKey(host, realm)];
     answer(entry, authenticator, [this, &host, &realm](Kept &e) {
         trace("page credentials asked", host.toStdString());
-        PageLoginDlg dialog(host, realm, e.user, m_parent);
+        PageLoginDlg dialog(host, readableRealm(realm), e.user, m_parent);
         if (dialog.exec() != QDialog::Accepted)
             return false;
         e.user = dialog.user();
@@ -148,5 +161,7 @@ bool PageAuthentication::keepsServerPage(const QWebEngineLoadingInfo &info)
             it->declined = false;
         }
     }
+    if (refused && declined)
+        trace("server page kept", info.url().host().toStdString());
     return refused && declined;
 }
