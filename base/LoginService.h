@@ -66,4 +66,4 @@ LoginService *loginService();
 // The module's one exported function: extern "C" LoginService *
 // kelumoLoginService(int version); null for another version.
 using LoginServiceFunction = LoginService *(*)(int version);
-inline constexpr int loginServiceVersion = 1;
+inline constexpr int loginServiceVersion = 2;

@@ -37,12 +37,41 @@ void wipe(std::string &secret)
 
 } // namespace
 
+KeptProxyAnswer::~KeptProxyAnswer()
+{
+    if (m_kept)
+        wipe(m_kept->password);
+}
+
+std::optional<ProxySetting> KeptProxyAnswer::forProxy(const ProxySetting &proxy)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_kept && m_kept->host == proxy.host && m_kept->port == proxy.port)
+        return m_kept;
+    return std::nullopt;
+}
+
+void KeptProxyAnswer::keep(const ProxySetting &accepted)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_kept)
+        wipe(m_kept->password);
+    m_kept = accepted;
+}
+
 // A proxy that answers 407 gets the user's answer, asked on the dialog's
 // thread while this login still holds the in-flight guard, and the call is
 // made again with it; a refused answer is asked for again, a few times.
 LoginService::Reply callAskingTheProxy(LoginService &service, LoginService::Call call, SignInRun &run)
 {
+    if (call.proxy && run.keptProxyAnswer) {
+        if (std::optional<ProxySetting> kept = run.keptProxyAnswer->forProxy(*call.proxy)) {
+            wipe(call.proxy->password);
+            call.proxy = std::move(kept);
+        }
+    }
     LoginService::Reply reply = service.checkUserRegisterCode(call);
+    bool answered = false;
     for (int refusals = 0; reply.failure == LoginService::Reply::Failure::ProxyAuthentication && call.proxy;) {
         if (run.isCancelled() || authprompt::next(false, refusals) != authprompt::Step::Ask)
             break;
@@ -56,8 +85,11 @@ LoginService::Reply callAskingTheProxy(LoginService &service, LoginService::Call
         wipe(answer->password);
         call.proxyChallenge = reply.proxyChallenge;
         reply = service.checkUserRegisterCode(call);
+        answered = true;
         ++refusals;
     }
+    if (answered && reply.failure != LoginService::Reply::Failure::ProxyAuthentication && run.keptProxyAnswer)
+        run.keptProxyAnswer->keep(*call.proxy);
     if (call.proxy)
         wipe(call.proxy->password);
     wipe(call.password);

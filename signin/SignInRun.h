@@ -10,6 +10,23 @@
 #include <string>
 
 class SignInHost;
+struct ProxyAnswer;
+
+// The proxy's user name and password as the user gave them and the proxy took
+// them, for the next logins of the same dialog: asked once per run. Shared by
+// the session and its runs; wiped when it goes.
+class KeptProxyAnswer final
+{
+public:
+    ~KeptProxyAnswer();
+    // The answer kept for this proxy, if any.
+    std::optional<ProxySetting> forProxy(const ProxySetting &proxy);
+    void keep(const ProxySetting &accepted);
+
+private:
+    std::mutex m_mutex;
+    std::optional<ProxySetting> m_kept;
+};
 
 // One started login, shared by the sign-in session and its worker; whichever
 // ends last frees it. The session cancels it when the dialog ends first: from
@@ -31,6 +48,8 @@ public:
     int receiveTimeLimit = 0;
     // The proxy this run's call goes through; none means direct.
     std::optional<ProxySetting> proxy;
+    // What an earlier login of the same dialog was told for it; may be null.
+    std::shared_ptr<KeptProxyAnswer> keptProxyAnswer;
 
 private:
     friend void LoginThreadProc(std::shared_ptr<SignInRun> run);

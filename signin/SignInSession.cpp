@@ -19,7 +19,9 @@ std::atomic<int> s_runningWorkers{0};
 } // namespace
 
 SignInSession::SignInSession(QObject *parent)
-    : QObject(parent), m_inFlight(std::make_shared<InFlightGuard>())
+    : QObject(parent),
+      m_inFlight(std::make_shared<InFlightGuard>()),
+      m_keptProxyAnswer(std::make_shared<KeptProxyAnswer>())
 {
 }
 
@@ -105,6 +107,7 @@ bool SignInSession::start()
     run->endpoint = m_settings.endpoint;
     run->receiveTimeLimit = m_settings.receiveTimeLimit;
     run->proxy = m_settings.proxy;
+    run->keptProxyAnswer = m_keptProxyAnswer;
 
     ++s_runningWorkers;
     try {

@@ -13,6 +13,7 @@
 #include <thread>
 
 class InFlightGuard;
+class KeptProxyAnswer;
 class SessionLink;
 class SignInRun;
 
@@ -86,6 +87,8 @@ private:
     std::shared_ptr<InFlightGuard> m_inFlight;
     char *m_pStartUrl = nullptr;
     ProxyPrompt m_proxyPrompt;
+    // The proxy's answer of this dialog's logins, for the next ones.
+    std::shared_ptr<KeptProxyAnswer> m_keptProxyAnswer;
     std::thread m_hThread;
     std::shared_ptr<SignInRun> m_run;
     std::shared_ptr<SessionLink> m_link;

@@ -304,9 +304,18 @@ void TestLogin::throughTheProxy()
     QCOMPARE(proxy.requests().size(), std::size_t(1 + answers.size() - (cancelled ? 1 : 0)));
     const bool through = !proxyDemandsCredentials || answers.contains("u:pw");
     QCOMPARE(peer.requests().size(), std::size_t(through ? 1 : 0));
-    if (through && proxyDemandsCredentials)
+    if (through && proxyDemandsCredentials) {
         QVERIFY(proxy.requests().back().find("Proxy-Authorization: Basic " + TestProxy::base64("u:pw")) !=
                 std::string::npos);
+        // The dialog's next login goes through on the answer kept, unasked.
+        const std::size_t before = proxy.requests().size();
+        QTRY_VERIFY(!loginInFlight(dialog.get()));
+        typeCredentials(*dialog, "demo", "demo123");
+        dialog->OnLogin();
+        QTRY_COMPARE_WITH_TIMEOUT(closer.count, 2, 10000);
+        QCOMPARE(prefilled.size(), answers.size());
+        QCOMPARE(proxy.requests().size(), before + 1);
+    }
 }
 
 void TestLogin::successClosesWithStampedAddress()
