@@ -1,6 +1,7 @@
 #include "service/CheckUserLoginSoapProxy.h"
 #include "service/HttpRequestHead.h"
 #include "service/ProxyAuth.h"
+#include "service/SoapLoginService.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/TestProxy.h"
 
@@ -212,6 +213,7 @@ private slots:
     void throughTunnel();
     void proxyNeverAnswers_data();
     void proxyNeverAnswers();
+    void proxyDigestChallengeAnswered();
 };
 
 
@@ -772,6 +774,34 @@ void TestLoginProxy::proxyNeverAnswers()
     // Bounded by the receive limit, not by the proxy.
     QVERIFY2(timer.elapsed() < 4000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(silentProxy.requests().size(), std::size_t(1));
+}
+
+void TestLoginProxy::proxyDigestChallengeAnswered()
+{
+    // A proxy that offers Basic and Digest: the 407 hands back the Digest
+    // challenge, and the call made again answers it.
+    const std::string digest = "Digest realm=\"corp\", nonce=\"abc\", qop=\"auth\"";
+    std::string refusal = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
+                          "Proxy-Authenticate: " + digest + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    LoopbackPeer fakeProxy(refusal);
+    SoapLoginService service;
+    LoginService::Call call;
+    call.endpoint = "http://login.kelumo.test/Services/CheckUserLogin.asmx";
+    call.proxy = ProxySetting{"127.0.0.1", fakeProxy.port(), "u", "pw"};
+    LoginService::Reply reply = service.checkUserRegisterCode(call);
+    QVERIFY(!reply.answered);
+    QCOMPARE(reply.failure, LoginService::Reply::Failure::ProxyAuthentication);
+    QCOMPARE(reply.proxyChallenge, digest);
+    QCOMPARE(reply.proxyRealm, "corp"s);
+
+    fakeProxy.setReply(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    call.proxyChallenge = reply.proxyChallenge;
+    reply = service.checkUserRegisterCode(call);
+    QVERIFY(reply.answered);
+    const std::string head = fakeProxy.requests().back();
+    const std::string expected = "Proxy-Authorization: Digest username=\"u\", realm=\"corp\", nonce=\"abc\", "
+                                 "uri=\"http://login.kelumo.test/Services/CheckUserLogin.asmx\", algorithm=MD5, response=\"";
+    QVERIFY2(head.find(expected) != std::string::npos, head.c_str());
 }
 
 QTEST_APPLESS_MAIN(TestLoginProxy)
