@@ -27,20 +27,29 @@ public:
         std::string company;
         std::string account;
         std::string password;
+        // The proxy's challenge the credentials in `proxy` answer (its
+        // Proxy-Authenticate value from the last 407); empty sends Basic.
+        std::string proxyChallenge;
     };
 
     struct Reply
     {
+        enum class Failure { None, Network, Certificate, ProxyAuthentication };
+
         // False when the call failed: no answer, or not one of the service's.
         bool answered = false;
+        // Why it failed, where that matters to the user: the network, a
+        // certificate the client's trust does not hold, or the proxy's question.
+        Failure failure = Failure::None;
+        // ProxyAuthentication: the proxy (`Call::proxy`) wants a user name
+        // and password, or refused the ones given; its challenge as its
+        // Proxy-Authenticate header gave it, and the realm named there.
+        std::string proxyChallenge;
+        std::string proxyRealm;
         // The answer's CheckUserRegisterCodeResult, when it carried one.
         std::optional<std::string> result;
         // The runtime's fault report of a failed call, as it prints it.
         std::string fault;
-        // Why a call failed: the network, or a certificate the client's
-        // trust does not hold.
-        enum class Failure { None, Network, Certificate };
-        Failure failure = Failure::None;
         // The service's host, for the message of a failed call.
         std::string host;
     };

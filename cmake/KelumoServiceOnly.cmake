@@ -56,6 +56,8 @@ add_library(kelumo_service STATIC
     service/LoginEndpoint.cpp service/LoginEndpoint.h
     service/LoginNamespaces.cpp
     service/MessageRecords.cpp
+    service/ProxyAuth.cpp service/ProxyAuth.h
+    service/SoapFaultCode.cpp service/SoapFaultCode.h
     service/SystemProxy.h
     service/ServicePlatform.cpp service/ServicePlatform.h
     service/TlsTrust.cpp service/TlsTrust.h

@@ -9,6 +9,7 @@
 #include "browser/view/BrowserProfile.h"
 #include "browser/view/BrowserWindow.h"
 #include "browser/view/CCorvaneView.h"
+#include "browser/view/SignOnFlags.h"
 #include "frame/CMainFrame.h"
 #include "frame/FirstPaintTrace.h"
 
@@ -41,6 +42,8 @@ public:
     {
         m_startUrl = startUrlBuffer;
         m_programFolder = programFolder;
+        // The engine reads its flags once, as the first profile brings it up.
+        applySignOnFlags(ClientSettings::fromEnvironment().authServerAllowlist);
         // An off-the-record profile: the engine, its processes and a renderer
         // come up while the user types, and nothing of the user's profile is
         // opened, let alone written, before the sign-in succeeds. No widget

@@ -2,7 +2,9 @@
 
 #include "service/HttpRequestHead.h"
 #include "service/LoginEndpoint.h"
+#include "service/ProxyAuth.h"
 #include "service/ServicePlatform.h"
+#include "service/SoapFaultCode.h"
 #include "service/TlsTrust.h"
 #include "service/XmlEscape.h"
 
@@ -12,6 +14,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -26,7 +29,9 @@ int sendHead(struct soap *soap, const char *endpoint, const char *host, int port
              const char *action, ULONG64 count)
 {
     const std::string_view version = soap->http_version ? soap->http_version : "1.1";
-    const ProxyCredentials proxy{orEmpty(soap->proxy_userid), orEmpty(soap->proxy_passwd)};
+    const std::string cnonce = proxyauth::newClientNonce();
+    const ProxyCredentials proxy{orEmpty(soap->proxy_userid), orEmpty(soap->proxy_passwd),
+                                 static_cast<CheckUserLoginSoapProxy *>(soap)->proxyChallenge, cnonce};
     std::string head;
     if (soap->status == SOAP_CONNECT) {
         head = connectHead(orEmpty(host), port, version, proxy);
@@ -109,15 +114,26 @@ void CheckUserLoginSoapProxy::useProxy(const ProxySetting &setting)
     proxy_userid = setting.user.empty() ? nullptr : setting.user.c_str();
     proxy_passwd = setting.user.empty() ? nullptr : setting.password.c_str();
     if (fparse != parseProxyAnswer) {
-        m_stockParse = fparse;
-        fparse = parseProxyAnswer;
+        m_stockParse = std::exchange(fparse, parseProxyAnswer);
+        m_stockParseHeader = std::exchange(fparsehdr, parseProxyHeader);
     }
+}
+
+int CheckUserLoginSoapProxy::parseProxyHeader(struct soap *soap, const char *key, const char *value)
+{
+    auto *self = static_cast<CheckUserLoginSoapProxy *>(soap);
+    if (key && value && !soap_tag_cmp(key, "Proxy-Authenticate") &&
+        proxyauth::preferred(proxyauth::parseChallenge(value), proxyauth::parseChallenge(self->proxyChallenge)))
+        self->proxyChallenge = value;
+    return self->m_stockParseHeader(soap, key, value);
 }
 
 int CheckUserLoginSoapProxy::parseProxyAnswer(struct soap *soap)
 {
     auto *self = static_cast<CheckUserLoginSoapProxy *>(soap);
     const bool tunnel = soap->status == SOAP_CONNECT;
+    // The head that answered the last challenge has gone: keep the next one only.
+    self->proxyChallenge.clear();
     const int code = self->m_stockParse(soap);
     // The runtime takes 400 and 500 as answers worth reading; to a CONNECT
     // nothing but 2xx opens the tunnel.
@@ -369,32 +385,9 @@ int CheckUserLoginSoapProxy::readFaultInstead(int readError)
         soap_set_fault(this);
         return soap_closesock(this);
     }
-    const int code = faultResultCode();
+    const int code = faultResultCode(fault);
     if (!soap_body_end_in(this) && !soap_envelope_end_in(this))
         soap_end_recv(this);
     error = code;
     return soap_closesock(this);
-}
-
-int CheckUserLoginSoapProxy::faultResultCode()
-{
-    const char *code = nullptr;
-    if (fault) {
-        if (fault->SOAP_ENV__Code && fault->SOAP_ENV__Code->SOAP_ENV__Value)
-            code = fault->SOAP_ENV__Code->SOAP_ENV__Value;
-        else
-            code = fault->faultcode;
-    }
-    if (!code)
-        return SOAP_FAULT;
-    const std::string_view value(code);
-    if (value == "SOAP-ENV:Server" || value == "SOAP-ENV:Receiver")
-        return SOAP_SVR_FAULT;
-    if (value == "SOAP-ENV:Client" || value == "SOAP-ENV:Sender")
-        return SOAP_CLI_FAULT;
-    if (value == "SOAP-ENV:MustUnderstand")
-        return SOAP_MUSTUNDERSTAND;
-    if (value == "SOAP-ENV:VersionMismatch")
-        return SOAP_VERSIONMISMATCH;
-    return SOAP_FAULT;
 }

@@ -24,6 +24,9 @@ public:
     const char *caFile = nullptr;
     // Further PEM files of roots trusted beside those (TlsTrust.h).
     std::vector<std::string> trustedRoots;
+    // The proxy's challenge the credentials answer (Digest's, else Basic is
+    // sent); after a 407, the one the proxy sent with it.
+    std::string proxyChallenge;
 
     CheckUserLoginSoapProxy();
     explicit CheckUserLoginSoapProxy(soap_mode iomode);
@@ -77,6 +80,9 @@ private:
     // in use: a tunnel the proxy refused fails with the proxy's status.
     static int parseProxyAnswer(struct soap *soap);
     int (*m_stockParse)(struct soap *) = nullptr;
+    // Likewise its reader of each header: keeps the proxy's challenge.
+    static int parseProxyHeader(struct soap *soap, const char *key, const char *value);
+    int (*m_stockParseHeader)(struct soap *, const char *, const char *) = nullptr;
 
     int call(_ns1__CheckUserRegisterCode *request, _ns1__CheckUserRegisterCodeResponse *response);
     void describeLostConnection();
@@ -89,5 +95,4 @@ private:
     int prepareTls();
     int notAnEnvelope();
     int readFaultInstead(int readError);
-    int faultResultCode();
 };

@@ -1,5 +1,7 @@
 #include "service/HttpRequestHead.h"
 
+#include "service/ProxyAuth.h"
+
 namespace {
 
 char asciiLower(char c)
@@ -29,10 +31,23 @@ std::string base64(std::string_view plain)
 
 // The proxy's own header, only for the proxy: never inside a tunnel, where
 // the origin server would read it.
-void appendProxyAuthorization(std::string &h, const ProxyCredentials &proxy)
+// Digest answers for the request's method and target as its first line has them.
+void appendProxyAuthorization(std::string &h, const ProxyCredentials &proxy, std::string_view method,
+                              std::string_view uri)
 {
     if (proxy.user.empty())
         return;
+    if (!proxy.challenge.empty()) {
+        const proxyauth::Challenge challenge = proxyauth::parseChallenge(proxy.challenge);
+        if (challenge.isDigest()) {
+            const std::string answer =
+                proxyauth::digestAuthorization(challenge, proxy.user, proxy.password, method, uri, proxy.cnonce);
+            if (!answer.empty()) {
+                h += "Proxy-Authorization: " + answer + "\r\n";
+                return;
+            }
+        }
+    }
     std::string plain(proxy.user);
     plain += ':';
     plain += proxy.password;
@@ -75,14 +90,14 @@ std::string postHead(const PostHead &head)
     const bool forProxy = head.viaProxy && !head.overTls && !isHttps(head.endpoint);
     std::string h;
     h.reserve(256);
-    h += "POST ";
+    std::string target;
     if (forProxy) {
-        h += "http://";
-        h += authority(head.host, head.port, 80);
+        target += "http://";
+        target += authority(head.host, head.port, 80);
     }
-    h += '/';
-    h += head.path.starts_with('/') ? head.path.substr(1) : head.path;
-    h += " HTTP/";
+    target += '/';
+    target += head.path.starts_with('/') ? head.path.substr(1) : head.path;
+    h += "POST " + target + " HTTP/";
     h += head.httpVersion;
     h += "\r\nHost: ";
     h += authority(head.host, head.port, 80);
@@ -92,7 +107,7 @@ std::string postHead(const PostHead &head)
     h += std::to_string(head.contentLength);
     h += "\r\nConnection: close\r\n";
     if (forProxy)
-        appendProxyAuthorization(h, head.proxy);
+        appendProxyAuthorization(h, head.proxy, "POST", target);
     if (!head.action.empty()) {
         h += "SOAPAction: \"";
         h += head.action;
@@ -109,7 +124,7 @@ std::string connectHead(std::string_view host, int port, std::string_view httpVe
     std::string h = "CONNECT " + target + " HTTP/";
     h += httpVersion;
     h += "\r\nHost: " + target + "\r\n";
-    appendProxyAuthorization(h, proxy);
+    appendProxyAuthorization(h, proxy, "CONNECT", target);
     h += "\r\n";
     return h;
 }

@@ -18,6 +18,11 @@ std::string authority(std::string_view host, int port, int defaultPort = 0);
 struct ProxyCredentials {
     std::string_view user;
     std::string_view password;
+    // The proxy's last challenge (its Proxy-Authenticate value): a Digest
+    // one is answered by Digest, anything else (or none) by Basic.
+    std::string_view challenge = {};
+    // Digest's client nonce for this request.
+    std::string_view cnonce = {};
 };
 
 // What the head of the login POST depends on.

@@ -84,4 +84,19 @@ void applyToPages(const std::optional<ProxySetting> &choice)
     QNetworkProxy::setApplicationProxy(networkProxy(choice));
 }
 
+void lendCredentials(const ProxySetting &answered)
+{
+    QNetworkProxy pages = QNetworkProxy::applicationProxy();
+    if (pages.type() != QNetworkProxy::HttpProxy || pages.hostName() != QString::fromStdString(answered.host) ||
+        pages.port() != answered.port)
+        return;
+    const QString user = QString::fromStdString(answered.user);
+    const QString password = QString::fromStdString(answered.password);
+    if (pages.user() == user && pages.password() == password)
+        return;
+    pages.setUser(user);
+    pages.setPassword(password);
+    QNetworkProxy::setApplicationProxy(pages);
+}
+
 } // namespace proxychoice

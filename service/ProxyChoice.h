@@ -53,4 +53,9 @@ void applyToPages(const std::string &endpoint);
 // settings, not the engine's --proxy-server or --proxy-bypass-list switches).
 void applyToPages(const std::optional<ProxySetting> &choice);
 
+// The pages' proxy takes the user name and password the login call got
+// through with, when it is the same proxy (host and port): the user is not
+// asked twice for it. Kept in memory only.
+void lendCredentials(const ProxySetting &answered);
+
 } // namespace proxychoice

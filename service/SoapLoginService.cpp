@@ -1,12 +1,12 @@
 #include "service/SoapLoginService.h"
 
 #include "service/CheckUserLoginSoapProxy.h"
+#include "service/ProxyAuth.h"
 #include "service/ProxyChoice.h"
 #include "service/TlsTrust.h"
 
-#include <utility>
-
 #include <sstream>
+#include <utility>
 
 LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
 {
@@ -15,8 +15,10 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
         proxy.endpoint = call.endpoint.c_str();
     if (call.receiveTimeLimit > 0)
         proxy.recv_timeout = call.receiveTimeLimit;
-    if (call.proxy)
+    if (call.proxy) {
         proxy.useProxy(*call.proxy);
+        proxy.proxyChallenge = call.proxyChallenge;
+    }
     proxy.trustedRoots = std::move(call.trustedRoots);
 
     _ns1__CheckUserRegisterCode request;
@@ -30,10 +32,20 @@ LoginService::Reply SoapLoginService::checkUserRegisterCode(Call call)
         std::ostringstream fault;
         proxy.stream_fault(fault);
         reply.fault = fault.str();
-        reply.failure = certificateRefused(code, reply.fault) ? Reply::Failure::Certificate : Reply::Failure::Network;
+        if (code == 407 && call.proxy) {
+            reply.failure = Reply::Failure::ProxyAuthentication;
+            reply.proxyChallenge = proxy.proxyChallenge;
+            reply.proxyRealm = proxyauth::parseChallenge(proxy.proxyChallenge).realm;
+        } else {
+            reply.failure =
+                certificateRefused(code, reply.fault) ? Reply::Failure::Certificate : Reply::Failure::Network;
+        }
         reply.host = proxy.host;
         return reply;
     }
+    // Credentials the proxy took serve the pages too, when they go the same way.
+    if (call.proxy && !call.proxy->user.empty())
+        proxychoice::lendCredentials(*call.proxy);
     reply.answered = true;
     if (response.CheckUserRegisterCodeResult)
         reply.result = *response.CheckUserRegisterCodeResult;

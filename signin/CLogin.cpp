@@ -2,6 +2,7 @@
 
 #include "base/KelumoConfig.h"
 
+#include "auth/ProxyLoginDlg.h"
 #include "signin/BitmapButton.h"
 #include "signin/DoubleImages.h"
 #include "signin/ImagePreload.h"
@@ -66,6 +67,7 @@ CLogin::CLogin(QWidget *parent) : QDialog(parent), m_settings(SignInSettings::bu
     m_session.setObjectName(QStringLiteral("signInSession"));
     m_session.setSettings(m_settings);
     connect(&m_session, &SignInSession::messageRequested, this, &CLogin::showMessage);
+    m_session.setProxyPrompt([this](const ProxyQuestion &question) { return askProxy(question); });
     connect(&m_session, &SignInSession::finished, this, [this] { OnLoginFinished(0, 0); });
     // A turn later: the first paint is on the display before anything else starts.
     connect(this, &CLogin::firstPainted, this, [this] { QTimer::singleShot(0, this, &CLogin::askKeyring); });
@@ -299,6 +301,17 @@ void CLogin::showMessage(const QString &text)
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(signin::messageCaption), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("signInMessage"));
     box.exec();
+}
+
+std::optional<ProxyAnswer> CLogin::askProxy(const ProxyQuestion &question)
+{
+    // The moment only: neither the names nor what is typed are traced.
+    trace("proxy credentials asked", question.proxyHost);
+    ProxyLoginDlg dialog(QString::fromStdString(question.proxyHost), QString::fromStdString(question.previousUser),
+                         this);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return ProxyAnswer{dialog.user().toStdString(), dialog.password().toStdString()};
 }
 
 void CLogin::prompt(const char *utf8)

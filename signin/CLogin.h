@@ -89,6 +89,8 @@ private:
     void prompt(const char *utf8);
     void openHelpPage(const char *path);
     void showMessage(const QString &text);
+    // The proxy refused the login call: its user name and password, asked.
+    std::optional<ProxyAnswer> askProxy(const ProxyQuestion &question);
     // Enter and Escape on the dialog; false when the key is not the dialog's.
     bool actOnKey(QKeyEvent *event, bool released);
     // Once painted: the keyring is asked for the saved account's password,

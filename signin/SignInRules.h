@@ -26,6 +26,8 @@ inline constexpr const char *messageCaption = "信息提示";
 inline constexpr const char *connectFailedMessage = "尝试连接服务器超时，请与客服联系！";
 // The login service's certificate is not trusted; %s is the service's host.
 inline constexpr const char *certificateMessage = "无法验证服务器 %s 的安全证书，请与贵单位的管理员联系！";
+// The proxy wants a user name and password, and was given none it took.
+inline constexpr const char *proxyCredentialsMessage = "代理服务器要求输入用户名和密码，未能登录。请与单位的网络管理员联系！";
 inline constexpr const char *versionErrorMessage = "版本错误";
 inline constexpr const char *expiredMessage = "您的帐号已于%s过期，请与客服联系！";
 inline constexpr const char *terminalRefusedMessage = "本帐号不允许通过终端方式登陆，请与客服联系！";

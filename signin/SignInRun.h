@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/LoginService.h"
 #include "base/ProxySetting.h"
 
 #include <atomic>
@@ -10,6 +11,23 @@
 #include <vector>
 
 class SignInHost;
+struct ProxyAnswer;
+
+// The proxy's user name and password as the user gave them and the proxy took
+// them, for the next logins of the same dialog: asked once per run. Shared by
+// the session and its runs; wiped when it goes.
+class KeptProxyAnswer final
+{
+public:
+    ~KeptProxyAnswer();
+    // The answer kept for this proxy, if any.
+    std::optional<ProxySetting> forProxy(const ProxySetting &proxy);
+    void keep(const ProxySetting &accepted);
+
+private:
+    std::mutex m_mutex;
+    std::optional<ProxySetting> m_kept;
+};
 
 // One started login, shared by the sign-in session and its worker; whichever
 // ends last frees it. The session cancels it when the dialog ends first: from
@@ -33,9 +51,12 @@ public:
     std::optional<ProxySetting> proxy;
     // PEM files of roots trusted beside the system's store.
     std::vector<std::string> trustedRoots;
+    // What an earlier login of the same dialog was told for it; may be null.
+    std::shared_ptr<KeptProxyAnswer> keptProxyAnswer;
 
 private:
     friend void LoginThreadProc(std::shared_ptr<SignInRun> run);
+    friend LoginService::Reply callAskingTheProxy(LoginService &service, LoginService::Call call, SignInRun &run);
 
     std::mutex m_mutex; // orders cancel() against writing the start address
     std::atomic<bool> m_cancelled{false};

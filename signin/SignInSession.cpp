@@ -19,7 +19,9 @@ std::atomic<int> s_runningWorkers{0};
 } // namespace
 
 SignInSession::SignInSession(QObject *parent)
-    : QObject(parent), m_inFlight(std::make_shared<InFlightGuard>())
+    : QObject(parent),
+      m_inFlight(std::make_shared<InFlightGuard>()),
+      m_keptProxyAnswer(std::make_shared<KeptProxyAnswer>())
 {
 }
 
@@ -95,7 +97,10 @@ bool SignInSession::start()
     auto link = std::make_shared<SessionLink>(
         this,
         [this](const std::string &gbkText) { emit messageRequested(QString::fromStdString(gbkToUtf8(gbkText))); },
-        [this] { emit finished(); });
+        [this] { emit finished(); },
+        [this](const ProxyQuestion &question) {
+            return m_proxyPrompt ? m_proxyPrompt(question) : std::optional<ProxyAnswer>();
+        });
     // The run's own copies: the worker never reads the shared texts.
     auto run = std::make_shared<SignInRun>(m_pStartUrl, link, g_loginParams.company, g_loginParams.account,
                                            g_loginParams.password);
@@ -103,6 +108,7 @@ bool SignInSession::start()
     run->receiveTimeLimit = m_settings.receiveTimeLimit;
     run->proxy = m_settings.proxy;
     run->trustedRoots = m_settings.trustedRoots;
+    run->keptProxyAnswer = m_keptProxyAnswer;
 
     ++s_runningWorkers;
     try {

@@ -1,15 +1,19 @@
 #pragma once
 
+#include "signin/SignInHost.h"
 #include "signin/SignInSettings.h"
 
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
 class InFlightGuard;
+class KeptProxyAnswer;
 class SessionLink;
 class SignInRun;
 
@@ -30,6 +34,10 @@ public:
     void setSettings(const SignInSettings &settings);
     // The application's 500-byte start-address buffer; the worker writes it.
     void setStartUrlBuffer(char *buffer);
+    // Who asks the user for a proxy's user name and password, on this
+    // thread; without one the question is answered by a cancel.
+    using ProxyPrompt = std::function<std::optional<ProxyAnswer>(const ProxyQuestion &question)>;
+    void setProxyPrompt(ProxyPrompt prompt) { m_proxyPrompt = std::move(prompt); }
 
     // What the login command came to.
     enum class Begun {
@@ -78,6 +86,9 @@ private:
     // Shared with the worker, which may outlive this session after a cancel.
     std::shared_ptr<InFlightGuard> m_inFlight;
     char *m_pStartUrl = nullptr;
+    ProxyPrompt m_proxyPrompt;
+    // The proxy's answer of this dialog's logins, for the next ones.
+    std::shared_ptr<KeptProxyAnswer> m_keptProxyAnswer;
     std::thread m_hThread;
     std::shared_ptr<SignInRun> m_run;
     std::shared_ptr<SessionLink> m_link;

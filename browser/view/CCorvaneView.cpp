@@ -11,8 +11,8 @@
 #include "browser/print/PagePrinter.h"
 #include "browser/view/BrowserWindow.h"
 #include "browser/view/CorvanePage.h"
+#include "browser/view/PageAuthentication.h"
 #include "browser/view/PageCloseGuard.h"
-#include "browser/view/ProxyLoginDlg.h"
 #include "browser/view/URLDlg.h"
 #include "frame/FramePlacement.h"
 
@@ -65,7 +65,7 @@ CCorvaneView::CCorvaneView(QWebEngineProfile *profile, const QString &programFol
     connect(p, &QWebEnginePage::linkHovered, this, [this](const QString &url) { emit statusTextChanged(url); });
     connect(p, &QWebEnginePage::renderProcessTerminated, this,
             [this](QWebEnginePage::RenderProcessTerminationStatus status, int) { onRenderProcessTerminated(status); });
-    ProxyLoginDlg::attach(p, this);
+    PageAuthentication::attach(p, this);
 }
 
 void CCorvaneView::SetStartUrlBuffer(const char *buffer)
@@ -140,7 +140,9 @@ void CCorvaneView::onLoadingChanged(const QWebEngineLoadingInfo &info)
     } else if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus && !errorPageLoad) {
         m_recovery->loaded();
     }
-    if (redirectsToErrorPage(info.status(), errorPageLoad))
+    // A server's 401 that the user declined to answer shows as the server sent it.
+    const bool serverPage = PageAuthentication::keepsServerPage(info);
+    if (redirectsToErrorPage(info.status(), errorPageLoad) && !serverPage)
         OnNavigateError(info.url(), info.errorCode());
 }
 

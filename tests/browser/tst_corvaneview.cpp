@@ -8,7 +8,7 @@
 #include "browser/commands/PageCommands.h"
 #include "browser/print/PagePrinter.h"
 #include "browser/navigation/PageRecovery.h"
-#include "browser/view/ProxyLoginDlg.h"
+#include "auth/ProxyLoginDlg.h"
 #include "browser/navigation/StartAddress.h"
 #include "tests/support/TestProxy.h"
 #include "tests/browser/TinyHttpServer.h"

@@ -8,6 +8,7 @@
 #include "browser/downloads/FileDialogFolders.h"
 #include "browser/commands/FullScreenPolicy.h"
 #include "browser/navigation/NavigationPolicy.h"
+#include "browser/view/SignOnFlags.h"
 
 #include <QTest>
 
@@ -28,6 +29,8 @@ private slots:
     void pageNavigations();
     void fullScreenRequests_data();
     void fullScreenRequests();
+    void signOnFlags_data();
+    void signOnFlags();
 };
 
 void TestPagePolicies::closeAsksThePage_data()
@@ -191,6 +194,30 @@ void TestPagePolicies::fullScreenRequests()
     const PlatformHosts hosts = PlatformHosts::of(QStringLiteral("http://bi.kelumo.com/start?ver=430"),
                                                   QStringLiteral("http://www.kelumo.com"), QString(), {});
     QCOMPARE(mayGoFullScreen(origin, page, hosts), granted);
+}
+
+void TestPagePolicies::signOnFlags_data()
+{
+    QTest::addColumn<QByteArray>("flags");
+    QTest::addColumn<QStringList>("allowlist");
+    QTest::addColumn<QByteArray>("result");
+    QTest::newRow("no hosts: the flags as they were") << QByteArray("--a") << QStringList{} << QByteArray("--a");
+    QTest::newRow("hosts after the flags given") << QByteArray(" --a ") << QStringList{"sso.example.com", "*.corp"}
+                                                 << QByteArray("--a --auth-server-allowlist=sso.example.com,*.corp");
+    QTest::newRow("alone") << QByteArray() << QStringList{"h:8080"} << QByteArray("--auth-server-allowlist=h:8080");
+    QTest::newRow("a host that would bring in a flag is left out")
+        << QByteArray() << QStringList{"a --no-sandbox", "b", ""} << QByteArray("--auth-server-allowlist=b");
+}
+
+void TestPagePolicies::signOnFlags()
+{
+    QFETCH(QByteArray, flags);
+    QFETCH(QStringList, allowlist);
+    QFETCH(QByteArray, result);
+    std::vector<std::string> hosts;
+    for (const QString &host : allowlist)
+        hosts.push_back(host.toStdString());
+    QCOMPARE(withSignOnFlags(flags, hosts), result);
 }
 
 QTEST_APPLESS_MAIN(TestPagePolicies)

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QStandardPaths>
 #include <QTcpServer>
+#include <QTcpSocket>
 
 #include <algorithm>
 #include <csignal>
@@ -222,6 +223,8 @@ private slots:
     void policyProxyWinsOverTheEnvironment();
     void companyRootCertificates_data();
     void companyRootCertificates();
+    void proxyAsksForItsPassword();
+    void pageBehindAPassword();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -1357,6 +1360,154 @@ void TestEndToEnd::companyRootCertificates()
     QTest::qWait(60000);
     QVERIFY2(pagesFront->connections() <= 1, qPrintable(QString::number(pagesFront->connections())));
     QCOMPARE(client.count("error page"), 1);
+}
+
+// Types into the sign-in dialog titled `title` (the proxy's or a page's):
+// the user name (unless empty: it is filled in already, and the password
+// has the focus), then the password, then Return.
+static bool answerCredentials(const QString &title, const QString &user, const QString &password)
+{
+    const QString dialog = xdotool({"search", "--sync", "--onlyvisible", "--name", title}).section('\n', -1);
+    if (dialog.isEmpty())
+        return false;
+    xdotool({"windowactivate", "--sync", dialog});
+    if (!user.isEmpty()) {
+        xdotool({"key", "ctrl+a", "BackSpace"});
+        xdotool({"type", "--delay", "15", user});
+        xdotool({"key", "Tab"});
+    }
+    xdotool({"type", "--delay", "15", password});
+    xdotool({"key", "Return"});
+    return true;
+}
+
+void TestEndToEnd::proxyAsksForItsPassword()
+{
+    if (QStandardPaths::findExecutable("tinyproxy").isEmpty())
+        QSKIP("needs tinyproxy (scripts/setup installs it)");
+    // The platform under names only, reached through the test's mapping proxy
+    // behind a real proxy that wants a password for everything.
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    accounts.write("proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100\n");
+    accounts.close();
+    QProcess platform;
+    const QString platformBase = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    QVERIFY2(!platformBase.isEmpty(), platform.readAllStandardError().constData());
+    TestProxy mapping(static_cast<std::uint16_t>(QUrl(platformBase).port()));
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    QFile config(folder.filePath("tinyproxy.conf"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nBasicAuth pxuser pxpass\n"
+                                "Upstream http 127.0.0.1:%2\nLogLevel Connect\n")
+                     .arg(port).arg(mapping.port()).toUtf8());
+    config.close();
+    QProcess tinyproxy;
+    tinyproxy.setProcessChannelMode(QProcess::MergedChannels);
+    tinyproxy.start("tinyproxy", {"-d", "-c", config.fileName()});
+    QVERIFY(QTest::qWaitFor(
+        [port] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(200);
+        },
+        10000));
+
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", "http://login.kelumo.test/Services/CheckUserLogin.asmx");
+    env.insert("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(port));
+    env.remove("no_proxy");
+    env.remove("NO_PROXY");
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1");
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("proxied"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    xdotool({"key", "Return"});
+    QVERIFY2(client.waitFor("proxy credentials asked", QStringLiteral("127.0.0.1")), qPrintable(client.log()));
+    QVERIFY(answerCredentials(QStringLiteral("代理服务器身份验证"), "pxuser", "pxpass"));
+    QVERIFY2(client.waitFor("signed in"), qPrintable(client.log()));
+    QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
+    // The pages went through the same proxy on the same answer.
+    QCOMPARE(client.count("proxy credentials asked 127.0.0.1"), 1);
+    QCOMPARE(client.count("error page"), 0);
+    const auto seen = mapping.requests();
+    QVERIFY(std::any_of(seen.begin(), seen.end(), [](const std::string &r) {
+        return r.rfind("GET http://portal.kelumo.test:80/start?user=proxied&ver=430 ", 0) == 0 ||
+               r.rfind("GET http://portal.kelumo.test/start?user=proxied&ver=430 ", 0) == 0;
+    }));
+    // Neither the password nor the user name is traced.
+    QVERIFY(!client.log().contains("pxpass"));
+    QVERIFY(!client.log().contains("pxuser"));
+    tinyproxy.terminate();
+    tinyproxy.waitForFinished(5000);
+    platform.terminate();
+    platform.waitForFinished(5000);
+}
+
+void TestEndToEnd::pageBehindAPassword()
+{
+    // The start page is a report behind HTTP authentication.
+    QTemporaryDir folder;
+    QFile accounts(folder.filePath("accounts.txt"));
+    QVERIFY(accounts.open(QIODevice::WriteOnly));
+    accounts.write("guarded | demo123 | {base}/protected?ver=100\n");
+    accounts.close();
+    QProcess platform;
+    QString platformLog;
+    platform.setProcessChannelMode(QProcess::SeparateChannels);
+    QObject::connect(&platform, &QProcess::readyReadStandardError, &platform,
+                     [&] { platformLog += QString::fromUtf8(platform.readAllStandardError()); });
+    const QString base = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    QVERIFY(!base.isEmpty());
+    const auto asked = [&] { return int(platformLog.count("GET /protected?ver=430 ")); };
+
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", base + "/Services/CheckUserLogin.asmx");
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    const QString window = client.window();
+    typeInto(window, 120, 213, QStringLiteral("guarded"));
+    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    xdotool({"key", "Return"});
+    const QString host = QUrl(base).host();
+    QVERIFY2(client.waitFor("page credentials asked", host, 1, 60000), qPrintable(client.log()));
+
+    // Nobody answers: the server is not asked again meanwhile.
+    QTest::qWait(15000);
+    QCOMPARE(asked(), 1);
+    // Cancel: the server's own page, not the client's error page, and no retry.
+    const QString dialog = xdotool({"search", "--sync", "--onlyvisible", "--name", "网站身份验证"}).section('\n', -1);
+    xdotool({"windowactivate", "--sync", dialog});
+    xdotool({"key", "Escape"});
+    QVERIFY2(client.waitFor("server page kept", host), qPrintable(client.log()));
+    QCOMPARE(client.count("error page"), 0);
+
+    // F5 asks again; a wrong answer is asked for again, then the right one.
+    const QString main = client.window();
+    xdotool({"windowactivate", "--sync", main});
+    xdotool({"key", "F5"});
+    QVERIFY(client.waitFor("page credentials asked", host, 2));
+    QVERIFY(answerCredentials(QStringLiteral("网站身份验证"), "report", "wrong"));
+    // The refused user name is filled in: the password alone makes it right.
+    QVERIFY(client.waitFor("page credentials asked", host, 3));
+    QVERIFY(answerCredentials(QStringLiteral("网站身份验证"), {}, "demo123"));
+    QTRY_VERIFY2_WITH_TIMEOUT(platformLog.contains(QRegularExpression("GET /protected\\?ver=430 200")),
+                              qPrintable(platformLog), 20000);
+    QCOMPARE(client.count("page credentials asked " + host), 3);
+    QCOMPARE(client.count("error page"), 0);
+    QVERIFY(!client.log().contains("demo123"));
+    // Over the whole run, a handful of requests for the page, never a storm.
+    QVERIFY2(asked() <= 5, qPrintable(platformLog));
+    platform.terminate();
+    platform.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -143,6 +143,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_messages.push_back(gbkToUtf8(gbkText));
     }
+    std::optional<ProxyAnswer> askProxyCredentials(const ProxyQuestion &) override { return std::nullopt; }
     void loginFinished() override
     {
         std::lock_guard lock(m_mutex);

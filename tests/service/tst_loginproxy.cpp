@@ -1,5 +1,7 @@
 #include "service/CheckUserLoginSoapProxy.h"
 #include "service/HttpRequestHead.h"
+#include "service/ProxyAuth.h"
+#include "service/SoapLoginService.h"
 #include "service/TlsTrust.h"
 #include "tests/support/LoopbackPeer.h"
 #include "tests/support/TestProxy.h"
@@ -192,6 +194,8 @@ private slots:
     void requestHead();
     void tunnelHead_data();
     void tunnelHead();
+    void digest_data();
+    void digest();
     void nullFieldIsLeftOut();
     void answers_data();
     void answers();
@@ -212,6 +216,7 @@ private slots:
     void throughTunnel();
     void proxyNeverAnswers_data();
     void proxyNeverAnswers();
+    void proxyDigestChallengeAnswered();
 };
 
 
@@ -313,12 +318,25 @@ void TestLoginProxy::tunnelHead_data()
     QTest::addColumn<std::string>("host");
     QTest::addColumn<std::string>("user");
     QTest::addColumn<std::string>("password");
+    // The proxy's last challenge, and Digest's client nonce.
+    QTest::addColumn<std::string>("challenge");
     QTest::addColumn<std::string>("head");
 
-    QTest::newRow("name, no credentials") << "h"s << ""s << "pw"s << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\n\r\n"s;
-    QTest::newRow("IPv6 in brackets, empty password") << "::1"s << "u"s << ""s
+    QTest::newRow("name, no credentials") << "h"s << ""s << "pw"s << ""s
+                                          << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\n\r\n"s;
+    QTest::newRow("IPv6 in brackets, empty password") << "::1"s << "u"s << ""s << ""s
         << "CONNECT [::1]:443 HTTP/1.1\r\nHost: [::1]:443\r\nProxy-Authorization: Basic dTo=\r\n\r\n"s;
-    QTest::newRow("credentials without padding") << "h"s << "a"s << "b"s
+    QTest::newRow("credentials without padding") << "h"s << "a"s << "b"s << "Basic realm=\"x\""s
+        << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\nProxy-Authorization: Basic YTpi\r\n\r\n"s;
+    QTest::newRow("Digest for the tunnel's target") << "h"s << "a"s << "b"s
+        << "Digest realm=\"r\", nonce=\"n\", qop=\"auth,auth-int\", opaque=\"o\""s
+        << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\nProxy-Authorization: Digest username=\"a\", realm=\"r\", "
+           "nonce=\"n\", uri=\"h:443\", algorithm=MD5, response=\"d05bb53cde60dfd3b8f1cb798c4ade47\", opaque=\"o\", "
+           "qop=auth, nc=00000001, cnonce=\"c\"\r\n\r\n"s;
+    QTest::newRow("Digest without qop") << "h"s << "a"s << "b"s << "digest nonce=n, realm=\"r\""s
+        << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\nProxy-Authorization: Digest username=\"a\", realm=\"r\", "
+           "nonce=\"n\", uri=\"h:443\", algorithm=MD5, response=\"e6c9436b27f9b8845b3508bbb1c11fbd\"\r\n\r\n"s;
+    QTest::newRow("Digest with only auth-int: Basic") << "h"s << "a"s << "b"s << "Digest nonce=\"n\", qop=\"auth-int\""s
         << "CONNECT h:443 HTTP/1.1\r\nHost: h:443\r\nProxy-Authorization: Basic YTpi\r\n\r\n"s;
 }
 
@@ -327,8 +345,44 @@ void TestLoginProxy::tunnelHead()
     QFETCH(std::string, host);
     QFETCH(std::string, user);
     QFETCH(std::string, password);
+    QFETCH(std::string, challenge);
     QFETCH(std::string, head);
-    QCOMPARE(connectHead(host, 443, "1.1", {user, password}), head);
+    QCOMPARE(connectHead(host, 443, "1.1", {user, password, challenge, "c"}), head);
+}
+
+void TestLoginProxy::digest_data()
+{
+    QTest::addColumn<std::string>("password");
+    QTest::addColumn<std::string>("realm");
+    QTest::addColumn<std::string>("nonce");
+    QTest::addColumn<std::string>("cnonce");
+    QTest::addColumn<std::string>("algorithm");
+    QTest::addColumn<std::string>("response");
+
+    const std::string nonce2617 = "dcd98b7102dd2f0e8b11d0f600bfb0c093";
+    QTest::newRow("RFC 2617's example") << "Circle Of Life"s << "testrealm@host.com"s << nonce2617 << "0a4f113b"s
+                                         << "MD5"s << "6629fae49393a05397450978507c4ef1"s;
+    QTest::newRow("the same, MD5-sess") << "Circle Of Life"s << "testrealm@host.com"s << nonce2617 << "0a4f113b"s
+                                        << "MD5-sess"s << "8e3825c57e897f5a0dec6c2d4e5059d0"s;
+    QTest::newRow("RFC 7616's MD5 example")
+        << "Circle of Life"s << "http-auth@example.org"s << "7ypf/xlj9XXwfDPEoM4URrv/xwf94BcCAzFZH4GiTo0v"s
+        << "f2/wE4q74E6zIJEtWaHKaf5wv/H5QzzpXusqGemxURZJ"s << "md5"s << "8ca523f5e9506fed4657c9700eebdbec"s;
+    QTest::newRow("an algorithm this client lacks") << "Circle of Life"s << "r"s << "n"s << "c"s << "SHA-256"s
+                                                    << ""s;
+}
+
+void TestLoginProxy::digest()
+{
+    QFETCH(std::string, password);
+    QFETCH(std::string, realm);
+    QFETCH(std::string, nonce);
+    QFETCH(std::string, cnonce);
+    QFETCH(std::string, algorithm);
+    QFETCH(std::string, response);
+    QCOMPARE(proxyauth::digestResponse({.user = "Mufasa", .password = password, .realm = realm, .nonce = nonce,
+                                        .method = "GET", .uri = "/dir/index.html", .qop = "auth",
+                                        .cnonce = cnonce, .algorithm = algorithm}),
+             response);
 }
 
 void TestLoginProxy::nullFieldIsLeftOut()
@@ -733,6 +787,34 @@ void TestLoginProxy::proxyNeverAnswers()
     // Bounded by the receive limit, not by the proxy.
     QVERIFY2(timer.elapsed() < 4000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(silentProxy.requests().size(), std::size_t(1));
+}
+
+void TestLoginProxy::proxyDigestChallengeAnswered()
+{
+    // A proxy that offers Basic and Digest: the 407 hands back the Digest
+    // challenge, and the call made again answers it.
+    const std::string digest = "Digest realm=\"corp\", nonce=\"abc\", qop=\"auth\"";
+    std::string refusal = "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
+                          "Proxy-Authenticate: " + digest + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    LoopbackPeer fakeProxy(refusal);
+    SoapLoginService service;
+    LoginService::Call call;
+    call.endpoint = "http://login.kelumo.test/Services/CheckUserLogin.asmx";
+    call.proxy = ProxySetting{"127.0.0.1", fakeProxy.port(), "u", "pw"};
+    LoginService::Reply reply = service.checkUserRegisterCode(call);
+    QVERIFY(!reply.answered);
+    QCOMPARE(reply.failure, LoginService::Reply::Failure::ProxyAuthentication);
+    QCOMPARE(reply.proxyChallenge, digest);
+    QCOMPARE(reply.proxyRealm, "corp"s);
+
+    fakeProxy.setReply(LoopbackPeer::httpReply(200, LoopbackPeer::answer("http://h/?ver=1")));
+    call.proxyChallenge = reply.proxyChallenge;
+    reply = service.checkUserRegisterCode(call);
+    QVERIFY(reply.answered);
+    const std::string head = fakeProxy.requests().back();
+    const std::string expected = "Proxy-Authorization: Digest username=\"u\", realm=\"corp\", nonce=\"abc\", "
+                                 "uri=\"http://login.kelumo.test/Services/CheckUserLogin.asmx\", algorithm=MD5, response=\"";
+    QVERIFY2(head.find(expected) != std::string::npos, head.c_str());
 }
 
 QTEST_APPLESS_MAIN(TestLoginProxy)

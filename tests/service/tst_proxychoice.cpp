@@ -186,6 +186,13 @@ void TestProxyChoice::pagesTakeTheSameWay()
     QCOMPARE(pages.user(), QString("us@er"));
     QCOMPARE(pages.password(), QString("pw"));
 
+    // What the proxy took for the login call serves the pages of the same proxy only.
+    proxychoice::lendCredentials({"other.corp", 3128, "a", "b"});
+    QCOMPARE(QNetworkProxy::applicationProxy().user(), QString("us@er"));
+    proxychoice::lendCredentials({"proxy.corp", 3128, "asked", "answered"});
+    QCOMPARE(QNetworkProxy::applicationProxy().user(), QString("asked"));
+    QCOMPARE(QNetworkProxy::applicationProxy().password(), QString("answered"));
+
     proxychoice::applyToPages("http://127.0.0.1:8080/Services/CheckUserLogin.asmx");
     qunsetenv("http_proxy");
     QCOMPARE(QNetworkProxy::applicationProxy().type(), QNetworkProxy::NoProxy);

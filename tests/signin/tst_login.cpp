@@ -1,4 +1,5 @@
 #include "signin/CLogin.h"
+#include "auth/ProxyLoginDlg.h"
 #include "signin/DoubleImages.h"
 #include "base/GbkText.h"
 #include "signin/LoginParams.h"
@@ -244,15 +245,23 @@ void TestLogin::answerTable()
 void TestLogin::throughTheProxy_data()
 {
     QTest::addColumn<bool>("proxyDemandsCredentials");
+    // What the user types in the proxy's dialog, each time it asks; an
+    // empty password cancels.
+    QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("the service answers through the proxy") << false << "未通过服务器验证，请检查帐号、密码！";
-    QTest::newRow("the proxy wants credentials") << true << "尝试连接服务器超时，请与客服联系！";
+    const QString refusal = "未通过服务器验证，请检查帐号、密码！";
+    const QString proxyWants = "代理服务器要求输入用户名和密码，未能登录。请与单位的网络管理员联系！";
+    QTest::newRow("the service answers through the proxy") << false << QStringList{} << refusal;
+    QTest::newRow("the proxy wants credentials, cancelled") << true << QStringList{"u:"} << proxyWants;
+    QTest::newRow("wrong, then right") << true << QStringList{"u:bad", "u:pw"} << refusal;
+    QTest::newRow("refused three times") << true << QStringList{"u:1", "u:2", "u:3"} << proxyWants;
 }
 
 void TestLogin::throughTheProxy()
 {
     QFETCH(bool, proxyDemandsCredentials);
+    QFETCH(QStringList, answers);
     QFETCH(QString, message);
 
     LoopbackPeer peer(LoopbackPeer::httpReply(200, LoopbackPeer::answer("0")));
@@ -263,12 +272,50 @@ void TestLogin::throughTheProxy()
     auto dialog = makeDialog("http://login.kelumo.test:" + std::to_string(peer.port()) + "/Services/CheckUserLogin.asmx",
                              ProxySetting{"127.0.0.1", proxy.port(), {}, {}});
     typeCredentials(*dialog, "demo", "demo123");
+    // The proxy's dialog, met from inside its own event loop as the boxes are.
+    QStringList prefilled;
+    bool guardHeld = true;
+    QTimer answerer;
+    connect(&answerer, &QTimer::timeout, this, [&] {
+        auto *asking = qobject_cast<ProxyLoginDlg *>(QApplication::activeModalWidget());
+        if (!asking)
+            return;
+        guardHeld = guardHeld && loginInFlight(asking->parentWidget());
+        prefilled << asking->user();
+        const QString typed = answers.value(prefilled.size() - 1);
+        asking->findChild<QLineEdit *>("user")->setText(typed.section(':', 0, 0));
+        asking->findChild<QLineEdit *>("password")->setText(typed.section(':', 1));
+        if (typed.section(':', 1).isEmpty())
+            asking->reject();
+        else
+            asking->accept();
+    });
+    answerer.start(20);
     BoxCloser closer;
     dialog->OnLogin();
     QTRY_COMPARE_WITH_TIMEOUT(closer.count, 1, 10000);
     QCOMPARE(closer.text, message);
-    QCOMPARE(proxy.requests().size(), std::size_t(1));
-    QCOMPARE(peer.requests().size(), std::size_t(proxyDemandsCredentials ? 0 : 1));
+    QCOMPARE(prefilled.size(), answers.size());
+    QVERIFY(guardHeld);
+    // Asked again, the refused user name is filled in.
+    for (qsizetype i = 1; i < prefilled.size(); ++i)
+        QCOMPARE(prefilled[i], QStringLiteral("u"));
+    const bool cancelled = !answers.isEmpty() && answers.back().endsWith(':');
+    QCOMPARE(proxy.requests().size(), std::size_t(1 + answers.size() - (cancelled ? 1 : 0)));
+    const bool through = !proxyDemandsCredentials || answers.contains("u:pw");
+    QCOMPARE(peer.requests().size(), std::size_t(through ? 1 : 0));
+    if (through && proxyDemandsCredentials) {
+        QVERIFY(proxy.requests().back().find("Proxy-Authorization: Basic " + TestProxy::base64("u:pw")) !=
+                std::string::npos);
+        // The dialog's next login goes through on the answer kept, unasked.
+        const std::size_t before = proxy.requests().size();
+        QTRY_VERIFY(!loginInFlight(dialog.get()));
+        typeCredentials(*dialog, "demo", "demo123");
+        dialog->OnLogin();
+        QTRY_COMPARE_WITH_TIMEOUT(closer.count, 2, 10000);
+        QCOMPARE(prefilled.size(), answers.size());
+        QCOMPARE(proxy.requests().size(), before + 1);
+    }
 }
 
 void TestLogin::successClosesWithStampedAddress()

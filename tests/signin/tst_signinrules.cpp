@@ -1,3 +1,4 @@
+#include "base/AuthPrompt.h"
 #include "base/GbkText.h"
 #include "signin/LoginKeys.h"
 #include "signin/PasswordPlan.h"
@@ -35,6 +36,8 @@ private slots:
     void dialogKeys();
     void passwordPlans_data();
     void passwordPlans();
+    void authPrompts_data();
+    void authPrompts();
 };
 
 void TestSignInRules::checks_data()
@@ -243,6 +246,41 @@ void TestSignInRules::passwordPlans()
     QCOMPARE(plan.now, now);
     QCOMPARE(plan.keyring, action);
     QCOMPARE(plan.onceStored, onceStored);
+}
+
+void TestSignInRules::authPrompts_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<int>("refusals");
+    QTest::addColumn<int>("prompt");
+    QTest::addColumn<int>("step");
+
+    using authprompt::Prompt;
+    using authprompt::Step;
+    const auto row = [](const char *name, int status, bool kept, int refusals, Prompt prompt, Step step) {
+        QTest::newRow(name) << status << kept << refusals << int(prompt) << int(step);
+    };
+    row("proxy, first time", 407, false, 0, Prompt::Proxy, Step::Ask);
+    row("proxy, answered before in this run", 407, true, 0, Prompt::Proxy, Step::AnswerFromMemory);
+    row("proxy refused the kept answer", 407, true, 1, Prompt::Proxy, Step::Ask);
+    row("page, first time", 401, false, 0, Prompt::Page, Step::Ask);
+    row("page, the realm's answer kept", 401, true, 0, Prompt::Page, Step::AnswerFromMemory);
+    row("page refused twice", 401, true, 2, Prompt::Page, Step::Ask);
+    row("page refused three times in a row", 401, true, 3, Prompt::Page, Step::GiveUp);
+    row("proxy refused three times in a row", 407, false, 3, Prompt::Proxy, Step::GiveUp);
+    row("forbidden is no question", 403, false, 0, Prompt::None, Step::Ask);
+}
+
+void TestSignInRules::authPrompts()
+{
+    QFETCH(int, status);
+    QFETCH(bool, kept);
+    QFETCH(int, refusals);
+    QFETCH(int, prompt);
+    QFETCH(int, step);
+    QCOMPARE(int(authprompt::promptFor(status)), prompt);
+    QCOMPARE(int(authprompt::next(kept, refusals)), step);
 }
 
 QTEST_APPLESS_MAIN(TestSignInRules)

@@ -40,6 +40,7 @@ std::string_view statusText(int status)
 {
     switch (status) {
     case 400: return "请求有误";
+    case 401: return "需要身份验证";
     case 404: return "页面不存在";
     case 405: return "不支持的请求方式";
     case 413: return "请求内容过大";

@@ -133,6 +133,17 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
     server.Get("/second", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, secondPage()); });
     server.Get("/report", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, reportPage()); });
     server.Get("/partner", [](const httplib::Request &, httplib::Response &res) { sendHtml(res, partnerPage()); });
+    // A report behind HTTP authentication, as a company's report server has
+    // it: the server's own 401 page until the request carries report/demo123.
+    server.Get("/protected", [](const httplib::Request &req, httplib::Response &res) {
+        if (req.get_header_value("Authorization") == "Basic cmVwb3J0OmRlbW8xMjM=") {
+            sendHtml(res, reportPage());
+            return;
+        }
+        res.status = 401;
+        res.set_header("WWW-Authenticate", "Basic realm=\"\xe6\x8a\xa5\xe8\xa1\xa8\"");
+        sendHtml(res, errorPage(401, req.path));
+    });
     // A chain of pages that click on by themselves, and when each was asked
     // for (benchmarks: scripts/bench).
     static HopLog hops;
