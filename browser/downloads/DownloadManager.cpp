@@ -82,7 +82,7 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     auto *progress = new DownloadProgress(download, filePath, m_ownerFor ? m_ownerFor(view) : nullptr);
     m_taken.insert(download->id(), {filePath, partial, replace, progress});
     m_reserved.insert(filePath);
-    progress->show();
+    progress->showWithOwner();
 }
 
 QString DownloadManager::target(QWebEngineDownloadRequest *download, QWidget *view, bool *replace)

@@ -161,10 +161,31 @@ void DownloadProgress::finish()
 QPoint DownloadProgress::placeFor(const QRect &area, const QSize &size, int index)
 {
     constexpr int margin = 24;
-    const int step = size.height() + 8;
+    // With room for the window manager's title bar.
+    const int step = size.height() + 40;
     // Back to the bottom when the column would leave the area.
     const int rows = std::max(1, (area.height() - 2 * margin) / step);
     return {area.right() - margin - size.width(), area.bottom() - margin - size.height() - (index % rows) * step};
+}
+
+void DownloadProgress::showWithOwner()
+{
+    QWidget *owner = parentWidget();
+    if (!owner || owner->isVisible()) {
+        show();
+        return;
+    }
+    owner->installEventFilter(this);
+}
+
+bool DownloadProgress::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Show) {
+        parentWidget()->removeEventFilter(this);
+        // After the owner is placed, so that this one is placed over it.
+        QMetaObject::invokeMethod(this, &QWidget::show, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DownloadProgress::showEvent(QShowEvent *event)

@@ -25,6 +25,9 @@ public:
     void endAs(DownloadFailure failure);
     // The complete file ended up at `filePath` (its name may have changed).
     void setSavedAs(const QString &filePath);
+    // Shows the window now, or, while its owner is still hidden (a download
+    // the start page began), once the owner shows.
+    void showWithOwner();
 
     // Where the `index`th window of this size goes over `area` (the owner's
     // frame, or the screen): at its lower right, each next one above.
@@ -33,6 +36,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void updateProgress();
