@@ -1164,8 +1164,11 @@ void TestEndToEnd::downloadsKeepEveryFile()
 
     // A finished download's window opens its file with Enter, through the
     // desktop.
-    const QString window = xdotool({"search", "--onlyvisible", "--name", "^下载 - "}).section('\n', 0, 0);
-    QVERIFY(!window.isEmpty());
+    // They show with the main window, once its start page has loaded.
+    QVERIFY(client.waitFor("main window painted"));
+    QString window;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(window = xdotool({"search", "--onlyvisible", "--name", "^下载 - "}).section('\n', 0, 0)).isEmpty(), 10000);
     xdotool({"windowactivate", "--sync", window});
     xdotool({"key", "Return"});
     QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 1, 10000);
