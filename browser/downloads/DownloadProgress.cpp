@@ -163,9 +163,11 @@ QPoint DownloadProgress::placeFor(const QRect &area, const QSize &size, int inde
     constexpr int margin = 24;
     // With room for the window manager's title bar.
     const int step = size.height() + 40;
-    // Back to the bottom when the column would leave the area.
+    // A full column goes on in a new one to its left.
     const int rows = std::max(1, (area.height() - 2 * margin) / step);
-    return {area.right() - margin - size.width(), area.bottom() - margin - size.height() - (index % rows) * step};
+    const int column = index / rows;
+    return {area.right() - margin - size.width() - column * (size.width() + 16),
+            area.bottom() - margin - size.height() - (index % rows) * step};
 }
 
 void DownloadProgress::showWithOwner()

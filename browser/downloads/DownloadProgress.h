@@ -30,7 +30,8 @@ public:
     void showWithOwner();
 
     // Where the `index`th window of this size goes over `area` (the owner's
-    // frame, or the screen): at its lower right, each next one above.
+    // frame, or the screen): at its lower right, each next one above, a full
+    // column going on to its left.
     static QPoint placeFor(const QRect &area, const QSize &size, int index);
 
 protected:
