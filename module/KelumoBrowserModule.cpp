@@ -66,7 +66,10 @@ public:
         configureBrowserProfile(m_profile.get());
         // The settings of the run, read once here and handed down.
         const ClientSettings settings = ClientSettings::fromEnvironment();
-        new DownloadManager(m_profile.get(), QString::fromStdString(settings.downloadFolder), &BrowserWindow::ownerFor);
+        auto *downloads =
+            new DownloadManager(m_profile.get(), QString::fromStdString(settings.downloadFolder), &BrowserWindow::ownerFor);
+        downloads->setPromptForLocation(settings.promptForDownloadLocation);
+        downloads->setDownloadsEnabled(settings.downloadsEnabled);
 
         auto *frame = new CMainFrame;
         frame->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -78,6 +78,7 @@ QString downloadFailureText(const QString &fileName, DownloadFailure failure)
     case DownloadFailure::FolderGone: reason = QStringLiteral("目标文件夹不存在"); break;
     case DownloadFailure::Interrupted: reason = QStringLiteral("与服务器的连接中断"); break;
     case DownloadFailure::ServerRefused: reason = QStringLiteral("服务器拒绝了下载"); break;
+    case DownloadFailure::Disabled: reason = QStringLiteral("管理员已禁用下载"); break;
     case DownloadFailure::Other: reason = QStringLiteral("无法保存文件"); break;
     }
     return QStringLiteral("“%1”下载失败：%2。").arg(fileName, reason);
@@ -93,6 +94,7 @@ const char *downloadFailureName(DownloadFailure failure)
     case DownloadFailure::FolderGone: return "folder-gone";
     case DownloadFailure::Interrupted: return "interrupted";
     case DownloadFailure::ServerRefused: return "server-refused";
+    case DownloadFailure::Disabled: return "disabled";
     case DownloadFailure::Other: return "other";
     }
     return "other";

@@ -12,6 +12,7 @@ enum class DownloadFailure {
     FolderGone,   // the folder is not there (any more)
     Interrupted,  // the connection to the server broke off
     ServerRefused,
+    Disabled,     // the administrator allows no downloads
     Other,
 };
 

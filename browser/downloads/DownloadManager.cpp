@@ -3,13 +3,17 @@
 #include "base/KelumoConfig.h"
 #include "base/Trace.h"
 #include "browser/downloads/DownloadFailure.h"
+#include "browser/downloads/DownloadFiles.h"
+#include "browser/downloads/DownloadName.h"
 #include "browser/downloads/DownloadProgress.h"
 #include "browser/downloads/FileDialogFolders.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QStandardPaths>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -31,6 +35,8 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
     if (const auto taken = m_taken.constFind(download->id()); taken != m_taken.cend()) {
         const Taken ended = *taken;
         m_taken.erase(taken);
+        m_reserved.remove(ended.filePath);
+        QFile::remove(ended.partialPath);
         trace("download failed", ended.filePath.toStdString());
         emit downloadFinished(ended.filePath, false);
         if (ended.progress) {
@@ -40,49 +46,100 @@ void DownloadManager::onDownloadRequested(QWebEngineDownloadRequest *download)
         return;
     }
     QWidget *view = download->page() ? QWebEngineView::forPage(download->page()) : nullptr;
-
-    const QString &fixedFolder = m_downloadFolder;
-    const QString name = download->suggestedFileName();
-    // A folder that is gone is asked for again, as when none is set; one that
-    // cannot be written ends the download with the reason.
-    if (!fixedFolder.isEmpty() && downloadFolderFailure(fixedFolder) != DownloadFailure::FolderGone) {
-        download->setDownloadDirectory(fixedFolder);
-        download->setDownloadFileName(name);
-    } else {
-        // Asked for while the engine waits: a download not accepted by the
-        // time this returns is dropped by the engine.
-        const QString suggested = QDir(saveDialogFolder(m_downloadFolder)).filePath(name);
-        const QString chosen = QFileDialog::getSaveFileName(view, QStringLiteral("另存为"), suggested);
-        if (chosen.isEmpty())
-            return;
-        rememberDialogFolder(chosen);
-        const QFileInfo target(chosen);
-        download->setDownloadDirectory(target.absolutePath());
-        download->setDownloadFileName(target.fileName());
-    }
-    if (const DownloadFailure failure = downloadFolderFailure(download->downloadDirectory());
-        failure != DownloadFailure::None) {
-        // Left unaccepted rather than cancelled: the engine then drops the
-        // request and its item itself, where cancel() in here would leave the
-        // request in the profile's list of ongoing downloads.
-        const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
-        refuse(view, filePath, failure);
+    if (!m_enabled) {
+        const QString suffix = QMimeDatabase().mimeTypeForName(download->mimeType()).preferredSuffix();
+        refuse(view, safeFileName(serverMeantName(download->suggestedFileName()), suffix),
+               DownloadFailure::Disabled);
         return;
     }
 
-    const QString filePath = QDir(download->downloadDirectory()).filePath(download->downloadFileName());
-    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, filePath] {
-        if (!download->isFinished() || !m_taken.remove(download->id()))
-            return;
-        const bool completed = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
-        trace(completed ? "download finished" : "download failed", filePath.toStdString());
-        emit downloadFinished(filePath, completed);
-    });
+    bool replace = false;
+    const QString filePath = target(download, view, &replace);
+    if (filePath.isEmpty())
+        return;
+    const QString folder = QFileInfo(filePath).absolutePath();
+    DownloadFailure failure = downloadFolderFailure(folder);
+    // Left unaccepted rather than cancelled: the engine then drops the
+    // request and its item itself, where cancel() in here would leave the
+    // request in the profile's list of ongoing downloads.
+    if (failure != DownloadFailure::None)
+        return refuse(view, filePath, failure);
+    const QString partial = claimPartialFile(folder, QFileInfo(filePath).fileName());
+    if (partial.isEmpty())
+        return refuse(view, filePath, DownloadFailure::NoPermission);
+
+    download->setDownloadDirectory(folder);
+    download->setDownloadFileName(QFileInfo(partial).fileName());
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download] { onFinished(download); });
+    // Gone before the window says the download failed.
+    connect(download, &QWebEngineDownloadRequest::stateChanged, this,
+            [partial](QWebEngineDownloadRequest::DownloadState state) {
+                if (state == QWebEngineDownloadRequest::DownloadInterrupted)
+                    QFile::remove(partial);
+            });
     download->accept();
 
     auto *progress = new DownloadProgress(download, filePath, m_ownerFor ? m_ownerFor(view) : nullptr);
-    m_taken.insert(download->id(), {filePath, progress});
-    progress->show();
+    m_taken.insert(download->id(), {filePath, partial, replace, progress});
+    m_reserved.insert(filePath);
+    progress->showWithOwner();
+}
+
+QString DownloadManager::target(QWebEngineDownloadRequest *download, QWidget *view, bool *replace)
+{
+    const QString suffix = QMimeDatabase().mimeTypeForName(download->mimeType()).preferredSuffix();
+    const QString name = safeFileName(serverMeantName(download->suggestedFileName()), suffix);
+    const auto reserved = [this](const QString &path) { return m_reserved.contains(path); };
+    const QString downloads = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    // A folder that is gone is asked for again, as when none is set; one that
+    // cannot be written ends the download with the reason.
+    const DownloadPlace place =
+        downloadPlace(m_downloadFolder, downloadFolderFailure(m_downloadFolder) == DownloadFailure::FolderGone,
+                      m_prompt, downloads);
+    if (!place.ask) {
+        if (place.folder == downloads)
+            QDir().mkpath(downloads);
+        return firstFreeFile(place.folder, name, reserved);
+    }
+    // Asked for while the engine waits: a download not accepted by the time
+    // this returns is dropped by the engine.
+    const QString suggested = firstFreeFile(saveDialogFolder(m_downloadFolder), name, reserved);
+    const QString chosen = QFileDialog::getSaveFileName(view, QStringLiteral("另存为"), suggested);
+    if (chosen.isEmpty())
+        return {};
+    rememberDialogFolder(chosen);
+    // The dialog has asked before replacing a file.
+    *replace = QFileInfo::exists(chosen);
+    return QFileInfo(chosen).absoluteFilePath();
+}
+
+void DownloadManager::onFinished(QWebEngineDownloadRequest *download)
+{
+    const auto found = m_taken.find(download->id());
+    if (!download->isFinished() || found == m_taken.end())
+        return;
+    const Taken taken = *found;
+    m_taken.erase(found);
+    m_reserved.remove(taken.filePath);
+    QString filePath = taken.filePath;
+    bool completed = download->state() == QWebEngineDownloadRequest::DownloadCompleted;
+    if (completed) {
+        const auto reserved = [this](const QString &path) { return m_reserved.contains(path); };
+        const QString saved = moveIntoPlace(taken.partialPath, taken.filePath, QFileInfo(taken.filePath).fileName(),
+                                            taken.replace, reserved);
+        completed = !saved.isEmpty();
+        if (completed)
+            filePath = saved;
+        else if (taken.progress)
+            taken.progress->endAs(DownloadFailure::Other);
+    }
+    if (!completed)
+        QFile::remove(taken.partialPath);
+    // Before the window's own ending, which shows where the file went.
+    if (completed && taken.progress)
+        taken.progress->setSavedAs(filePath);
+    trace(completed ? "download finished" : "download failed", filePath.toStdString());
+    emit downloadFinished(filePath, completed);
 }
 
 void DownloadManager::refuse(QWidget *view, const QString &filePath, DownloadFailure failure)

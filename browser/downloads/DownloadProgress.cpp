@@ -4,14 +4,19 @@
 #include "browser/downloads/DownloadFailure.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,8 +31,11 @@ DownloadProgress::DownloadProgress(QWebEngineDownloadRequest *download, const QS
     : QWidget(owner, Qt::Tool),
       m_download(download),
       m_filePath(filePath),
+      m_name(new QLabel(this)),
       m_status(new QLabel(this)),
       m_bar(new QProgressBar(this)),
+      m_openFile(new QPushButton(QStringLiteral("打开文件"), this)),
+      m_openFolder(new QPushButton(QStringLiteral("打开所在文件夹"), this)),
       m_button(new QPushButton(QStringLiteral("取消"), this))
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -36,22 +44,30 @@ DownloadProgress::DownloadProgress(QWebEngineDownloadRequest *download, const QS
     setWindowTitle(QStringLiteral("下载 - ") + QString::fromUtf8(kelumo::productName));
     setFixedWidth(380);
 
-    auto *name = new QLabel(this);
-    name->setText(name->fontMetrics().elidedText(QFileInfo(filePath).fileName(), Qt::ElideMiddle, 340));
-    name->setToolTip(filePath);
-    QFont bold = name->font();
+    setSavedAs(filePath);
+    QFont bold = m_name->font();
     bold.setBold(true);
-    name->setFont(bold);
+    m_name->setFont(bold);
 
     m_bar->setAccessibleName(QStringLiteral("下载进度"));
     m_bar->setAccessibleDescription(QFileInfo(filePath).fileName());
     m_status->setAccessibleDescription(QStringLiteral("下载状态"));
 
+    // Through the desktop (xdg-open), once the file is there.
+    m_openFile->hide();
+    m_openFolder->hide();
+    connect(m_openFile, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_filePath)); });
+    connect(m_openFolder, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(m_filePath).absolutePath())); });
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
+    buttons->addWidget(m_openFile);
+    buttons->addWidget(m_openFolder);
     buttons->addWidget(m_button);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(name);
+    layout->addWidget(m_name);
     layout->addWidget(m_bar);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
@@ -100,6 +116,14 @@ void DownloadProgress::endAs(DownloadFailure failure)
     finish();
 }
 
+void DownloadProgress::setSavedAs(const QString &filePath)
+{
+    m_filePath = filePath;
+    m_name->setText(m_name->fontMetrics().elidedText(QFileInfo(filePath).fileName(), Qt::ElideMiddle, 340));
+    m_name->setToolTip(filePath);
+    m_bar->setAccessibleDescription(QFileInfo(filePath).fileName());
+}
+
 void DownloadProgress::finish()
 {
     if (!m_download || (!m_download->isFinished() && m_failure == DownloadFailure::None))
@@ -109,6 +133,11 @@ void DownloadProgress::finish()
     case QWebEngineDownloadRequest::DownloadCompleted:
         m_bar->setValue(100);
         m_status->setText(QStringLiteral("下载完成，已保存到 %1").arg(QFileInfo(m_filePath).absolutePath()));
+        m_openFile->show();
+        m_openFolder->show();
+        // Enter opens the file.
+        m_openFile->setDefault(true);
+        m_openFile->setFocus();
         break;
     case QWebEngineDownloadRequest::DownloadCancelled:
         if (m_failure == DownloadFailure::None) {
@@ -127,6 +156,57 @@ void DownloadProgress::finish()
     m_status->setWordWrap(true);
     m_button->setText(QStringLiteral("关闭"));
     m_download = nullptr;
+}
+
+QPoint DownloadProgress::placeFor(const QRect &area, const QSize &size, int index)
+{
+    constexpr int margin = 24;
+    // With room for the window manager's title bar.
+    const int step = size.height() + 40;
+    // A full column goes on in a new one to its left.
+    const int rows = std::max(1, (area.height() - 2 * margin) / step);
+    const int column = index / rows;
+    return {area.right() - margin - size.width() - column * (size.width() + 16),
+            area.bottom() - margin - size.height() - (index % rows) * step};
+}
+
+void DownloadProgress::showWithOwner()
+{
+    QWidget *owner = parentWidget();
+    if (!owner || owner->isVisible()) {
+        show();
+        return;
+    }
+    owner->installEventFilter(this);
+}
+
+bool DownloadProgress::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Show) {
+        parentWidget()->removeEventFilter(this);
+        // After the owner is placed, so that this one is placed over it.
+        QMetaObject::invokeMethod(this, &QWidget::show, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DownloadProgress::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        const QRect area = owner && owner->isVisible() ? owner->frameGeometry() : screen()->availableGeometry();
+        const QSize size = sizeHint().expandedTo(minimumSize());
+        // The first place no other download window of the owner takes.
+        QList<QPoint> taken;
+        for (const QWidget *other : (owner ? owner->findChildren<DownloadProgress *>() : QList<DownloadProgress *>()))
+            if (other != this && other->isVisible())
+                taken << other->pos();
+        int index = 0;
+        while (taken.contains(placeFor(area, size, index)) && index < 50)
+            ++index;
+        move(placeFor(area, size, index));
+    }
+    QWidget::showEvent(event);
 }
 
 void DownloadProgress::closeEvent(QCloseEvent *event)

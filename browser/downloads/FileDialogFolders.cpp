@@ -60,3 +60,15 @@ void rememberDialogFolder(const QString &chosenFile)
     if (!chosenFile.isEmpty())
         lastFolder() = QFileInfo(chosenFile).absolutePath();
 }
+
+DownloadPlace downloadPlace(const QString &setting, bool settingGone, std::optional<bool> prompt,
+                            const QString &downloads)
+{
+    if (prompt == true)
+        return {true, {}};
+    if (!setting.isEmpty() && !settingGone)
+        return {false, setting};
+    if (prompt == false && !downloads.isEmpty())
+        return {false, downloads};
+    return {true, {}};
+}

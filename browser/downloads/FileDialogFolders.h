@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Where the file dialogs start, never in the program's working folder. Each
 // argument may be empty (not set, or not there).
 
@@ -20,3 +22,17 @@ QString saveDialogFolder(const QString &downloadSetting);
 
 // Remembers the folder of a file the user chose in either dialog.
 void rememberDialogFolder(const QString &chosenFile);
+
+// Where a download goes: asked for, or saved into `folder` without asking.
+struct DownloadPlace
+{
+    bool ask = true;
+    QString folder;
+};
+
+// `setting`: the download folder setting (empty: none); `settingGone`: it is
+// set but not there, and so counts as not set; `prompt`: whether to ask for
+// each download, when the administrator said; `downloads`: the user's
+// Downloads folder.
+DownloadPlace downloadPlace(const QString &setting, bool settingGone, std::optional<bool> prompt,
+                            const QString &downloads);

@@ -534,7 +534,10 @@ void TestPageOnScreen::failedDownloadSaysSo()
         }
         return false;
     };
-    QVERIFY2(waitUntil(said, 10000), qPrintable(texts.join(" | ")));
+    QVERIFY2(waitUntil(said, 10000), qPrintable(texts.join(" | ") + QStringLiteral(" (%1 requests of %2, %3 of /cut)")
+                                                                  .arg(m_server.requestCount(path))
+                                                                  .arg(QString::fromLatin1(path))
+                                                                  .arg(m_server.requestCount("/cut"))));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     // A refused download leaves nothing in the profile's ongoing downloads.

@@ -1,9 +1,10 @@
 // The plain decisions behind the page's windows: which closes ask the page,
-// why a download failed and what it says, where file dialogs start, who may
-// go full screen.
+// why a download failed and what it says, where a download goes and under
+// which name, where file dialogs start, who may go full screen.
 
 #include "browser/view/ClosePolicy.h"
 #include "browser/downloads/DownloadFailure.h"
+#include "browser/downloads/DownloadName.h"
 #include "browser/navigation/DropPolicy.h"
 #include "browser/downloads/FileDialogFolders.h"
 #include "browser/commands/FullScreenPolicy.h"
@@ -23,6 +24,12 @@ private slots:
     void downloadFailures();
     void downloadFolders_data();
     void downloadFolders();
+    void downloadNames_data();
+    void downloadNames();
+    void takenNames_data();
+    void takenNames();
+    void downloadPlaces_data();
+    void downloadPlaces();
     void dialogFolders_data();
     void dialogFolders();
     void pageNavigations_data();
@@ -107,6 +114,97 @@ void TestPagePolicies::downloadFolders()
     QFETCH(DownloadFailure, failure);
     QCOMPARE(downloadFolderFailure(exists, isFolder, writable, readOnlyDisk), failure);
     QCOMPARE(downloadFailureText(QStringLiteral("x"), failure).isEmpty(), failure == DownloadFailure::None);
+}
+
+void TestPagePolicies::downloadNames_data()
+{
+    QTest::addColumn<QString>("suggested"); // by the engine
+    QTest::addColumn<QString>("suffix");    // of the type
+    QTest::addColumn<QString>("name");
+    const QString chinese300 = QString(100, QChar(u'表'));
+    QTest::newRow("plain") << "report.csv" << "csv" << "report.csv";
+    QTest::newRow("UTF-8, as the engine reads it") << "报表.xlsx" << "" << "报表.xlsx";
+    // The engine reads raw bytes as Latin-1, one character a byte.
+    QTest::newRow("raw GBK") << QString::fromLatin1("\xB1\xA8\xB1\xED.xlsx") << "" << "报表.xlsx";
+    QTest::newRow("raw UTF-8") << QString::fromLatin1("\xE6\x8A\xA5\xE8\xA1\xA8.xlsx") << "" << "报表.xlsx";
+    QTest::newRow("Latin-1 that is no GBK") << QString::fromLatin1("caf\xE9.txt") << "" << QString::fromLatin1("caf\xE9.txt");
+    QTest::newRow("a path") << "../../.bashrc" << "" << "_.._.bashrc";
+    QTest::newRow("backslashes") << "..\\x\\y.csv" << "" << "_x_y.csv";
+    QTest::newRow("control and direction characters") << QStringLiteral("a\x01" "b\tc\x7f\u202Egpj.exe") << ""
+                                                      << "a_b_c__gpj.exe";
+    QTest::newRow("an option") << "-rf" << "" << "rf";
+    QTest::newRow("hidden") << ".profile" << "" << "profile";
+    QTest::newRow("empty") << "" << "pdf" << "下载.pdf";
+    QTest::newRow("only dots") << " ..." << "pdf" << "下载.pdf";
+    QTest::newRow("empty, no type") << "" << "" << "下载";
+    QTest::newRow("300 bytes, extension kept") << chinese300 + ".xlsx" << "" << QString(83, QChar(u'表')) + ".xlsx";
+    QTest::newRow("300 bytes") << chinese300 << "" << QString(85, QChar(u'表'));
+    const QString face = QString::fromUcs4(U"\U0001F600", 1);
+    QTest::newRow("400 bytes of a four-byte character") << face.repeated(100) << "" << face.repeated(63);
+}
+
+void TestPagePolicies::downloadNames()
+{
+    QFETCH(QString, suggested);
+    QFETCH(QString, suffix);
+    QFETCH(QString, name);
+    const QString safe = safeFileName(serverMeantName(suggested), suffix);
+    QCOMPARE(safe, name);
+    QVERIFY(safe.toUtf8().size() <= maxFileNameBytes);
+}
+
+void TestPagePolicies::takenNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("numbered");
+    QTest::addColumn<QString>("partial");
+    const QString long255 = QString(83, QChar(u'表')) + ".xlsx";
+    QTest::newRow("free") << "报表.xlsx" << 0 << "报表.xlsx" << ".报表.xlsx.part";
+    QTest::newRow("taken once") << "报表.xlsx" << 1 << "报表 (1).xlsx" << ".报表.xlsx.1.part";
+    QTest::newRow("no extension") << "README" << 2 << "README (2)" << ".README.2.part";
+    QTest::newRow("two dots") << "a.tar.gz" << 1 << "a.tar (1).gz" << ".a.tar.gz.1.part";
+    QTest::newRow("at the limit") << long255 << 1 << QString(82, QChar(u'表')) + " (1).xlsx"
+                                  << "." + QString(79, QChar(u'表')) + ".1.part";
+}
+
+void TestPagePolicies::takenNames()
+{
+    QFETCH(QString, name);
+    QFETCH(int, n);
+    QFETCH(QString, numbered);
+    QFETCH(QString, partial);
+    QCOMPARE(numberedFileName(name, n), numbered);
+    QCOMPARE(partialFileName(name, n), partial);
+    // With the engine's ".download" while it writes.
+    QVERIFY(partialFileName(name, n).toUtf8().size() + 9 <= maxFileNameBytes);
+}
+
+void TestPagePolicies::downloadPlaces_data()
+{
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<bool>("gone");
+    QTest::addColumn<int>("prompt"); // -1: not said
+    QTest::addColumn<QString>("folder"); // empty: asked
+    QTest::newRow("nothing set") << "" << false << -1 << "";
+    QTest::newRow("folder") << "/set" << false << -1 << "/set";
+    QTest::newRow("folder gone") << "/set" << true << -1 << "";
+    QTest::newRow("folder, always ask") << "/set" << false << 1 << "";
+    QTest::newRow("never ask") << "" << false << 0 << "/dl";
+    QTest::newRow("folder, never ask") << "/set" << false << 0 << "/set";
+    QTest::newRow("folder gone, never ask") << "/set" << true << 0 << "/dl";
+}
+
+void TestPagePolicies::downloadPlaces()
+{
+    QFETCH(QString, setting);
+    QFETCH(bool, gone);
+    QFETCH(int, prompt);
+    QFETCH(QString, folder);
+    const DownloadPlace place =
+        downloadPlace(setting, gone, prompt < 0 ? std::nullopt : std::optional<bool>(prompt == 1), "/dl");
+    QCOMPARE(place.ask, folder.isEmpty());
+    QCOMPARE(place.folder, folder);
 }
 
 void TestPagePolicies::dialogFolders_data()

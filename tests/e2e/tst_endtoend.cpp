@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUrl>
 
 #include <algorithm>
 #include <csignal>
@@ -225,6 +226,7 @@ private slots:
     void companyRootCertificates();
     void proxyAsksForItsPassword();
     void pageBehindAPassword();
+    void downloadsKeepEveryFile();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -1508,6 +1510,62 @@ void TestEndToEnd::pageBehindAPassword()
     QVERIFY2(asked() <= 5, qPrintable(platformLog));
     platform.terminate();
     platform.waitForFinished(5000);
+}
+
+void TestEndToEnd::downloadsKeepEveryFile()
+{
+    // The page downloads one report named 报表.xlsx three ways (raw GBK, raw
+    // UTF-8, filename*) and once under a name made to hurt, all at once.
+    QFile saved(m_programFolder + "/data.dat");
+    QVERIFY(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    saved.write("files\r\ndemo123");
+    saved.close();
+    QFile::remove(m_root.filePath("opened.txt"));
+    QTemporaryDir folder;
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_DOWNLOAD_DIR", folder.path());
+    Client client(m_programFolder, env);
+    QVERIFY(client.waitFor("dialog painted"));
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    QVERIFY(client.waitFor("page loaded", {}, 1, 60000));
+    QTRY_VERIFY2_WITH_TIMEOUT(client.log().count(QRegularExpression(" download (finished|failed) ")) >= 4,
+                              qPrintable(client.log()), 60000);
+    QCOMPARE(client.log().count(" download failed "), 0);
+
+    const QDir dir(folder.path());
+    QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    QCOMPARE(names.size(), 4);
+    const QStringList reports{"报表 (1).xlsx", "报表 (2).xlsx", "报表.xlsx"};
+    for (const QString &report : reports)
+        QVERIFY2(names.removeOne(report), qPrintable(names.join(" | ")));
+    // One harmless file: no way out of the folder, nothing hidden or
+    // unprintable, within the file system's limit.
+    const QString hurt = names.value(0);
+    QVERIFY2(hurt.contains("bashrc") && !hurt.startsWith('.') && !hurt.startsWith('-'), qPrintable(hurt));
+    QVERIFY2(std::none_of(hurt.cbegin(), hurt.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }),
+             qPrintable(hurt));
+    QVERIFY(hurt.toUtf8().size() <= 255);
+    QVERIFY(!QFileInfo::exists(m_root.filePath("home/.bashrc")));
+    // Each complete, with the same bytes.
+    const QMap<QString, QByteArray> files = contents({folder.path()});
+    const QByteArray first = files.first();
+    QVERIFY(first.size() > 100000 && first.endsWith('\n'));
+    for (const QByteArray &file : files)
+        QVERIFY(file == first);
+
+    // A finished download's window opens its file with Enter, through the
+    // desktop.
+    // They show with the main window, once its start page has loaded.
+    QVERIFY(client.waitFor("main window painted"));
+    QString window;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !(window = xdotool({"search", "--onlyvisible", "--name", "^下载 - "}).section('\n', 0, 0)).isEmpty(), 10000);
+    xdotool({"windowactivate", "--sync", window});
+    xdotool({"key", "Return"});
+    QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 1, 10000);
+    const QString file = QUrl(opened().constFirst()).toLocalFile();
+    QVERIFY2(files.contains(file), qPrintable(opened().constFirst()));
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

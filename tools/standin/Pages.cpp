@@ -160,6 +160,31 @@ std::optional<std::string> helpPage(std::string_view path)
     return std::nullopt;
 }
 
+std::string filesPage(const char *const *ways, int count)
+{
+    std::string content = "<h1>报表下载</h1>\n";
+    for (int i = 0; i < count; ++i)
+        content += "<iframe style=\"display:none\" src=\"/file?as=" + std::string(ways[i]) + "\"></iframe>\n";
+    return page("报表下载", content);
+}
+
+std::string fileDisposition(std::string_view way)
+{
+    if (way == "gbk")
+        return "attachment; filename=\"\xB1\xA8\xB1\xED.xlsx\"";
+    if (way == "utf8")
+        return "attachment; filename=\"报表.xlsx\"";
+    if (way == "ext")
+        return "attachment; filename=\"report.xlsx\"; filename*=UTF-8''%E6%8A%A5%E8%A1%A8.xlsx";
+    if (way == "hurt") {
+        std::string name = "..%2F..%2F.bashrc%01%1B%5B31m%0A";
+        for (int i = 0; i < 100; ++i)
+            name += "%E8%A1%A8";
+        return "attachment; filename=\"../../.bashrc\"; filename*=UTF-8''" + name;
+    }
+    return {};
+}
+
 std::string errorPage(int status, std::string_view path)
 {
     const std::string title = std::to_string(status) + " " + std::string(statusText(status));

@@ -29,6 +29,16 @@ std::string reportPage();
 // every run, for trying downloads.
 const std::string &reportCsv();
 
+// A page that downloads /file in each of `ways` at once, each in a frame of
+// its own (/files).
+std::string filesPage(const char *const *ways, int count);
+
+// The Content-Disposition of /file?as=WAY: 报表.xlsx named in raw GBK
+// ("gbk"), raw UTF-8 ("utf8") or as filename* ("ext"), or a name made to
+// hurt ("hurt": a path out of the folder, control characters, 300 bytes of
+// Chinese). Empty for any other way.
+std::string fileDisposition(std::string_view way);
+
 // One page of a chain that follows its own link `delayMs` after it has
 // loaded, to page `hop + 1`, until `last`: a user's day of clicks in
 // seconds, for benchmarks. `run` (letters, digits, '-' and '_' only; others

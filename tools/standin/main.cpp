@@ -161,6 +161,20 @@ void installRoutes(httplib::Server &server, const std::vector<Account> &accounts
     server.Get("/(getpwd|services|contact_us)", [](const httplib::Request &req, httplib::Response &res) {
         sendHtml(res, helpPage(req.path).value_or(errorPage(404, req.path)));
     });
+    // The same file four times, named as different servers name it.
+    server.Get("/files", [](const httplib::Request &, httplib::Response &res) {
+        static const char *const ways[] = {"gbk", "utf8", "ext", "hurt"};
+        sendHtml(res, filesPage(ways, 4));
+    });
+    server.Get("/file", [](const httplib::Request &req, httplib::Response &res) {
+        const std::string disposition = fileDisposition(req.get_param_value("as"));
+        if (disposition.empty()) {
+            res.status = 404;
+            return;
+        }
+        res.set_header("Content-Disposition", disposition);
+        res.set_content(reportCsv(), "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+    });
     server.Get("/export\\.csv", [](const httplib::Request &, httplib::Response &res) {
         res.set_header("Content-Disposition", "attachment; filename=\"report.csv\"");
         res.set_content(reportCsv(), "text/csv; charset=utf-8");
