@@ -6,6 +6,7 @@
 #include "browser/downloads/FileDialogFolders.h"
 #include "browser/navigation/DropPolicy.h"
 #include "browser/navigation/StartAddress.h"
+#include "browser/permissions/PagePermissions.h"
 #include "browser/view/FileChooser.h"
 
 #include <QDesktopServices>
@@ -86,6 +87,8 @@ CorvanePage::CorvanePage(QWebEngineProfile *profile, const ClientSettings &setti
         m_extraHosts << QString::fromStdString(host);
     connect(this, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest &request) { onNewWindowRequested(request); });
+    PagePermissions::attach(this, {settings.notificationsAllowed, settings.mediaCaptureAllowed},
+                            [this] { return platformHosts(); });
 }
 
 bool CorvanePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
