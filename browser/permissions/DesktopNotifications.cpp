@@ -109,9 +109,10 @@ void DesktopNotifications::whenAvailable(QObject *context, std::function<void(bo
     const QDBusPendingCall pending =
         QDBusConnection::sessionBus().asyncCall(call(QStringLiteral("GetServerInformation")), probeTimeoutMs);
     auto *watcher = new QDBusPendingCallWatcher(pending, this);
+    // Gone with its answer, whether or not the page still waits for it.
+    connect(watcher, &QDBusPendingCallWatcher::finished, watcher, &QObject::deleteLater);
     connect(watcher, &QDBusPendingCallWatcher::finished, context,
             [this, watcher, answer = std::move(answer)] {
-                watcher->deleteLater();
                 const QDBusPendingReply<QString, QString, QString, QString> reply = *watcher;
                 m_available = !reply.isError();
                 trace("notification service", m_available ? reply.argumentAt<0>().toStdString() : "none");
