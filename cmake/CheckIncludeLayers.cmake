@@ -8,7 +8,8 @@ set(rules
     "browser/print|base browser/print"
     "browser/downloads|base browser/downloads"
     "browser/commands|base browser/commands browser/navigation browser/print"
-    "browser/view|base auth frame browser/view browser/commands browser/downloads browser/navigation browser/print"
+    "browser/permissions|base browser/permissions browser/navigation"
+    "browser/view|base auth frame browser/view browser/commands browser/downloads browser/navigation browser/permissions browser/print"
     "auth|base auth"
     "frame|base frame"
     "base|base")

@@ -1,5 +1,7 @@
 #include "browser/commands/FindBar.h"
 
+#include "base/Trace.h"
+
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
@@ -142,6 +144,7 @@ void FindBar::showResult(const QWebEngineFindTextResult &result)
     if (!isVisible())
         return;
     m_status->setText(findStatusText(m_field->text(), result.activeMatch(), result.numberOfMatches()));
+    trace("find result", m_status->text().toStdString());
 }
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)

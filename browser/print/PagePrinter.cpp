@@ -3,6 +3,7 @@
 #include "base/KelumoConfig.h"
 #include "base/Trace.h"
 #include "browser/print/PreviewPages.h"
+#include "browser/print/ShownPdf.h"
 
 #include <QAction>
 #include <QEvent>
@@ -50,6 +51,7 @@ void drawNotice(QPainter &painter, const QString &text)
 
 PagePrinter::PagePrinter(QWebEngineView *view) : QObject(view), m_view(view), m_pages(new PreviewPages(this))
 {
+    ShownPdf::attach(view);
     connect(m_view, &QWebEngineView::pdfPrintingFinished, this,
             [this](const QString &filePath, bool succeeded) {
                 emit pdfSaved(filePath, succeeded);
@@ -154,6 +156,14 @@ void PagePrinter::requestPdf(const QPageLayout &layout)
     m_requestedLayout = layout;
     m_discardPending = false;
     QPointer<PagePrinter> self(this);
+    // A PDF report prints from its own bytes, whatever the paper.
+    if (ShownPdf *shown = ShownPdf::of(m_view); shown && shown->isPdf()) {
+        shown->fetch([self, request](const QByteArray &pdf) {
+            if (self)
+                self->pdfArrived(request, pdf);
+        });
+        return;
+    }
     m_view->page()->printToPdf(
         [self, request](const QByteArray &pdf) {
             if (self)
@@ -277,6 +287,8 @@ bool PagePrinter::printOnPrinter(QPrinter *printer)
     // so the window keeps painting.
     if (m_printing)
         return false;
+    if (ShownPdf *shown = ShownPdf::of(m_view); shown && shown->isPdf() && !m_pdf.isEmpty())
+        return ShownPdf::print(m_pdf, printer);
     m_printing = true;
     QPointer<QWebEngineView> view(m_view);
     QEventLoop loop;

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFutureWatcher>
 #include <QImage>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
@@ -49,9 +50,11 @@ void renderPages(QPromise<PreviewPages::Rendered> &promise, const QByteArray &pd
             const QSizeF points = document.pagePointSize(i);
             const QSize pixels(std::max(1, static_cast<int>(std::lround(points.width() * passDpi / 72.0))),
                                std::max(1, static_cast<int>(std::lround(points.height() * passDpi / 72.0))));
-            QImage image = document.render(i, pixels);
-            // Opaque paper: the screen's own format, handed over without a copy.
-            image.convertTo(QImage::Format_RGB32);
+            // On white paper: a PDF the engine did not make (a report shown
+            // in the viewer) may leave its background clear.
+            QImage image(pixels, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter(&image).drawImage(0, 0, document.render(i, pixels));
             promise.addResult(PreviewPages::Rendered{count, i, pass > 0, std::move(image)}, pass * count + i);
         }
     }

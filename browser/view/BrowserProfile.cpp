@@ -1,6 +1,7 @@
 #include "browser/view/BrowserProfile.h"
 
 #include "browser/commands/ZoomMemory.h"
+#include "browser/permissions/DesktopNotifications.h"
 
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -20,4 +21,9 @@ void configureBrowserProfile(QWebEngineProfile *profile)
     profile->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     // Dashboards go full screen; which pages may is the view's decision.
     profile->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // The platform's PDF reports show in the window, in the engine's own
+    // viewer (the one plug-in it has); foreign pages never load here.
+    profile->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    profile->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    DesktopNotifications::attach(profile);
 }

@@ -8,6 +8,6 @@ class QWebEngineProfile;
 // Simplified Chinese, whatever the system locale.
 QByteArray pageAcceptLanguage();
 
-// Sets up a profile for the client's pages: their languages, and the per-host
-// zoom memory.
+// Sets up a profile for the client's pages: their languages, the per-host
+// zoom memory, the PDF viewer and the pages' desktop notifications.
 void configureBrowserProfile(QWebEngineProfile *profile);

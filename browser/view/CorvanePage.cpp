@@ -6,6 +6,7 @@
 #include "browser/downloads/FileDialogFolders.h"
 #include "browser/navigation/DropPolicy.h"
 #include "browser/navigation/StartAddress.h"
+#include "browser/permissions/PagePermissions.h"
 #include "browser/view/FileChooser.h"
 #include "browser/view/PageCertificates.h"
 
@@ -91,6 +92,8 @@ CorvanePage::CorvanePage(QWebEngineProfile *profile, const ClientSettings &setti
     for (const std::string &file : settings.trustedRootCertificates)
         roots.files << QString::fromStdString(file);
     PageCertificates::attach(this, roots);
+    PagePermissions::attach(this, {settings.notificationsAllowed, settings.mediaCaptureAllowed},
+                            [this] { return platformHosts(); });
 }
 
 bool CorvanePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)

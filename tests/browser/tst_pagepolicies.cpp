@@ -1,6 +1,7 @@
 // The plain decisions behind the page's windows: which closes ask the page,
 // why a download failed and what it says, where a download goes and under
-// which name, where file dialogs start, who may go full screen.
+// which name, where file dialogs start, who may go full screen, which
+// permission requests are granted, refused or asked.
 
 #include "browser/view/ClosePolicy.h"
 #include "browser/downloads/DownloadFailure.h"
@@ -10,6 +11,7 @@
 #include "browser/commands/FullScreenPolicy.h"
 #include "browser/navigation/NavigationPolicy.h"
 #include "browser/view/SignOnFlags.h"
+#include "browser/permissions/PermissionPolicy.h"
 
 #include <QTest>
 
@@ -38,6 +40,8 @@ private slots:
     void fullScreenRequests();
     void signOnFlags_data();
     void signOnFlags();
+    void permissionRequests_data();
+    void permissionRequests();
 };
 
 void TestPagePolicies::closeAsksThePage_data()
@@ -316,6 +320,58 @@ void TestPagePolicies::signOnFlags()
     for (const QString &host : allowlist)
         hosts.push_back(host.toStdString());
     QCOMPARE(withSignOnFlags(flags, hosts), result);
+}
+
+void TestPagePolicies::permissionRequests_data()
+{
+    using P = QWebEnginePage;
+    using A = PermissionAnswer;
+    QTest::addColumn<P::Feature>("feature");
+    QTest::addColumn<QUrl>("origin");
+    QTest::addColumn<bool>("notificationsAllowed");
+    QTest::addColumn<bool>("mediaCaptureAllowed");
+    QTest::addColumn<A>("answer");
+    const QUrl own("http://bi.kelumo.com");
+    const QUrl other("https://reports.kelumo.com");
+    const QUrl foreign("http://ads.example.com");
+    QTest::newRow("notifications") << P::Notifications << own << true << true << A::Grant;
+    QTest::newRow("notifications, another platform host") << P::Notifications << other << true << true << A::Grant;
+    QTest::newRow("notifications, foreign frame") << P::Notifications << foreign << true << true << A::Deny;
+    QTest::newRow("notifications, not allowed") << P::Notifications << own << false << true << A::Deny;
+    QTest::newRow("microphone") << P::MediaAudioCapture << own << true << true << A::Ask;
+    QTest::newRow("camera") << P::MediaVideoCapture << own << true << true << A::Ask;
+    QTest::newRow("both") << P::MediaAudioVideoCapture << own << true << true << A::Ask;
+    QTest::newRow("screen") << P::DesktopVideoCapture << own << true << true << A::Ask;
+    QTest::newRow("screen and sound") << P::DesktopAudioVideoCapture << other << true << true << A::Ask;
+    QTest::newRow("microphone, foreign frame") << P::MediaAudioCapture << foreign << true << true << A::Deny;
+    QTest::newRow("camera, not allowed") << P::MediaVideoCapture << own << true << false << A::Deny;
+    QTest::newRow("screen, not allowed") << P::DesktopVideoCapture << own << true << false << A::Deny;
+    QTest::newRow("microphone, no origin") << P::MediaAudioCapture << QUrl() << true << true << A::Deny;
+    QTest::newRow("microphone, a data frame") << P::MediaAudioCapture << QUrl("data:text/html,x") << true << true
+                                              << A::Deny;
+    QTest::newRow("geolocation") << P::Geolocation << own << true << true << A::Deny;
+    QTest::newRow("mouse lock") << P::MouseLock << own << true << true << A::Deny;
+    QTest::newRow("a host merely ending like it") << P::Notifications << QUrl("http://evilkelumo.com") << true << true
+                                                  << A::Deny;
+}
+
+void TestPagePolicies::permissionRequests()
+{
+    QFETCH(QWebEnginePage::Feature, feature);
+    QFETCH(QUrl, origin);
+    QFETCH(bool, notificationsAllowed);
+    QFETCH(bool, mediaCaptureAllowed);
+    QFETCH(PermissionAnswer, answer);
+    const PlatformHosts hosts = PlatformHosts::of(QStringLiteral("http://bi.kelumo.com/start?ver=430"),
+                                                  QStringLiteral("http://www.kelumo.com"), QString(), {});
+    const QUrl page("http://bi.kelumo.com/wall/1");
+    QCOMPARE(permissionAnswer(feature, origin, page, hosts, {notificationsAllowed, mediaCaptureAllowed}), answer);
+    // A platform frame on a foreign page is a foreign page's.
+    QCOMPARE(permissionAnswer(feature, origin, QUrl("http://ads.example.com/"), hosts,
+                              {notificationsAllowed, mediaCaptureAllowed}),
+             PermissionAnswer::Deny);
+    if (answer == PermissionAnswer::Ask)
+        QVERIFY(permissionQuestion(feature, origin).startsWith("“" + origin.host() + "”想要"));
 }
 
 QTEST_APPLESS_MAIN(TestPagePolicies)

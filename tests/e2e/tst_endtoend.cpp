@@ -1,6 +1,7 @@
 // Drives the real client, as a user would, against the real platform stand-in:
 // keyboard and mouse through xdotool on the test's X display.
 
+#include "tests/browser/TinyHttpServer.h"
 #include "tests/support/TestProxy.h"
 #include "tests/support/TlsFront.h"
 
@@ -64,6 +65,52 @@ QMap<QString, QByteArray> contents(const QStringList &folders)
     }
     return files;
 }
+
+// A one-page PDF whose only text is `text` (ASCII).
+QByteArray textPdf(const QByteArray &text)
+{
+    const QByteArray stream = "BT /F1 28 Tf 72 700 Td (" + text + ") Tj ET";
+    const QByteArrayList objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R"
+        " /Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + QByteArray::number(stream.size()) + " >>\nstream\n" + stream + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+    };
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (int i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + xref + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+           + start + "\n%%EOF\n";
+}
+
+// A program of the test's that runs until the test ends.
+class Helper final
+{
+public:
+    Helper(const QString &program, const QStringList &args, const QProcessEnvironment &env)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.start(program, args);
+    }
+    ~Helper()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    QProcess &process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
 
 // The client's page renderers: the engine forks them from its zygote (the
 // one that is not for utilities), whose command line they keep.
@@ -227,6 +274,9 @@ private slots:
     void proxyAsksForItsPassword();
     void pageBehindAPassword();
     void downloadsKeepEveryFile();
+    void pdfReportShowsInTheWindow();
+    void pageRequestsAreAnswered_data();
+    void pageRequestsAreAnswered();
 
 private:
     QProcessEnvironment clientEnvironment() const;
@@ -236,6 +286,8 @@ private:
     QString standinLog();
     void saveSignIn();
     QStringList opened() const;
+    QString startOn(QProcess &standin, const QUrl &startPage);
+    QString signInToMainWindow(Client &client);
 
     QTemporaryDir m_root;
     QTemporaryDir m_downloads;
@@ -1566,6 +1618,216 @@ void TestEndToEnd::downloadsKeepEveryFile()
     QTRY_COMPARE_WITH_TIMEOUT(opened().size(), 1, 10000);
     const QString file = QUrl(opened().constFirst()).toLocalFile();
     QVERIFY2(files.contains(file), qPrintable(opened().constFirst()));
+}
+
+// A stand-in of its own whose one account, "pages", starts on `startPage`;
+// its address, or empty.
+QString TestEndToEnd::startOn(QProcess &standin, const QUrl &startPage)
+{
+    QFile accounts(m_root.filePath("pages-accounts.txt"));
+    if (!accounts.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    accounts.write("pages | demo123 | " + startPage.toEncoded() + "\n");
+    accounts.close();
+    QFile saved(m_programFolder + "/data.dat");
+    if (!saved.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    saved.write("pages\r\ndemo123");
+    return startStandin(standin, {"--port", "0", "--accounts", accounts.fileName()});
+}
+
+// Signs in with the saved account; the main window, maximised, its start page loaded.
+QString TestEndToEnd::signInToMainWindow(Client &client)
+{
+    if (!client.waitFor("dialog painted"))
+        return {};
+    xdotool({"windowfocus", "--sync", client.window()});
+    xdotool({"key", "Return"});
+    if (!client.waitFor("page loaded", {}, 1, 60000) || !client.waitFor("main window painted"))
+        return {};
+    const QString main = client.window();
+    const bool maximised = QTest::qWaitFor(
+        [&] { return runTool("xprop", {"-id", main, "_NET_WM_STATE"}).contains("_NET_WM_STATE_MAXIMIZED_HORZ"); },
+        10000);
+    return maximised ? main : QString();
+}
+
+void TestEndToEnd::pdfReportShowsInTheWindow()
+{
+    TinyHttpServer pages;
+    QVERIFY(pages.start());
+    pages.setAnswer("/reports", 200,
+                    "<!doctype html><meta charset=utf-8><title>报表</title>"
+                    "<a href=\"/report.pdf\" style=\"display:block;font-size:64px\">季度报表 (PDF)</a>");
+    const QByteArray report = textPdf("Quarterly turnover report 2026");
+    pages.setAnswer("/report.pdf", 200, report,
+                    "Content-Type: application/pdf\r\nContent-Disposition: inline; filename=\"report.pdf\"\r\n");
+    QProcess standin;
+    const auto stopStandin = qScopeGuard([&standin] {
+        standin.terminate();
+        standin.waitForFinished(5000);
+    });
+    const QString base = startOn(standin, pages.url("/reports?ver=100&lang=cn"));
+    QVERIFY(!base.isEmpty());
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", base + "/Services/CheckUserLogin.asmx");
+    env.insert("KELUMO_SITE", base);
+    const QDir downloads(m_downloads.path());
+    const int downloaded = int(downloads.entryList(QDir::Files).size());
+    Client client(m_programFolder, env);
+    const QString main = signInToMainWindow(client);
+    QVERIFY2(!main.isEmpty(), qPrintable(client.log()));
+
+    // The link, then the report in the window: the viewer's page loaded.
+    bool shown = false;
+    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"mousemove", "--window", main, "120", "90", "click", "1"});
+        shown = client.waitFor("page loaded", {}, 2, 10000);
+    }
+    QVERIFY2(shown, qPrintable(client.log()));
+    QCOMPARE(pages.requestCount("/report.pdf"), 1);
+
+    // Its text is found (the viewer lays the text out once it has drawn it).
+    bool found = false;
+    for (int attempt = 0; attempt < 10 && !found; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"key", "ctrl+f"});
+        xdotool({"key", "ctrl+a", "BackSpace"});
+        xdotool({"type", "--delay", "15", "turnover"});
+        xdotool({"key", "Return"});
+        found = client.waitFor("find result", "第 1 项，共 1 项", 1, 3000);
+    }
+    QVERIFY2(found, qPrintable(client.log()));
+    xdotool({"key", "Escape"});
+
+    // Ctrl+P: the preview, of the report's one page (not of the viewer).
+    bool asked = false;
+    for (int attempt = 0; attempt < 3 && !asked; ++attempt) {
+        xdotool({"windowactivate", "--sync", main});
+        xdotool({"key", "ctrl+p"});
+        asked = client.waitFor("print command", {}, 1, 5000);
+    }
+    QVERIFY(asked);
+    QVERIFY(client.waitFor("print preview ready", {}, 1, 60000));
+    QVERIFY2(client.count("shown pdf fetched " + QString::number(report.size())) == 1, qPrintable(client.log()));
+    QCOMPARE(client.count("print preview pages 1"), 1);
+    const QString preview = client.window();
+    QVERIFY(preview != main);
+    xdotool({"windowactivate", "--sync", preview});
+    xdotool({"key", "Escape"});
+    QTRY_COMPARE_WITH_TIMEOUT(client.visibleWindows().size(), 1, 10000);
+    // Shown, not downloaded.
+    QCOMPARE(int(downloads.entryList(QDir::Files).size()), downloaded);
+}
+
+void TestEndToEnd::pageRequestsAreAnswered_data()
+{
+    QTest::addColumn<bool>("notificationService");
+    QTest::newRow("no notification service") << false;
+    QTest::newRow("a notification service on the session bus") << true;
+}
+
+void TestEndToEnd::pageRequestsAreAnswered()
+{
+    QFETCH(bool, notificationService);
+    TinyHttpServer pages;
+    QVERIFY(pages.start());
+    // The page says what it was told by asking for /said?....
+    pages.setAnswer("/said", 204, {});
+    pages.setAnswer("/ask", 200, R"(<!doctype html><meta charset=utf-8><title>消息</title>
+<p style="font-size:40px">消息</p>
+<script>
+const t0 = performance.now();
+const ms = () => Math.round(performance.now() - t0);
+const said = (what) => fetch('/said?' + what + '&ms=' + ms());
+Notification.requestPermission().then((p) => {
+  said('notify=' + p);
+  if (p === 'granted')
+    new Notification('新消息', {body: '报表已生成'});
+  navigator.mediaDevices.getUserMedia({audio: true})
+    .then(() => said('mic=granted'), (e) => said('mic=' + e.name));
+});
+</script>)");
+    QProcess standin;
+    const auto stopStandin = qScopeGuard([&standin] {
+        standin.terminate();
+        standin.waitForFinished(5000);
+    });
+    const QString base = startOn(standin, pages.url("/ask?ver=100&lang=cn"));
+    QVERIFY(!base.isEmpty());
+    QProcessEnvironment env = clientEnvironment();
+    env.insert("KELUMO_LOGIN_ENDPOINT", base + "/Services/CheckUserLogin.asmx");
+    env.insert("KELUMO_SITE", base);
+    // The test's display has no microphone, and the engine asks for none it
+    // lacks: a fake one. Its audio service out of process never answered
+    // on the test machine, so it runs in the browser process.
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--use-fake-device-for-media-stream --disable-features=AudioServiceOutOfProcess");
+
+    // A session bus of the test's own, without activation, and the
+    // notification service on it, drawing on the test's display.
+    std::unique_ptr<Helper> bus;
+    std::unique_ptr<Helper> daemon;
+    if (notificationService) {
+        QFile config(m_root.filePath("bus.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                     "<busconfig><type>session</type><listen>unix:dir=" + m_root.path().toUtf8() + "</listen>"
+                     "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                     "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        bus = std::make_unique<Helper>("dbus-daemon", QStringList{"--config-file=" + config.fileName(),
+                                                                  "--print-address", "--nofork"},
+                                       QProcessEnvironment::systemEnvironment());
+        QVERIFY(bus->process().waitForReadyRead(10000));
+        const QString address = QString::fromUtf8(bus->process().readLine()).trimmed();
+        QVERIFY(!address.isEmpty());
+        env.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        daemon = std::make_unique<Helper>("dunst", QStringList{}, env);
+    }
+    // dunstctl speaks on the bus it finds in its environment.
+    const auto dunstctl = [&env](const QStringList &args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start("dunstctl", args);
+        process.waitForFinished(10000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    if (notificationService)
+        QTRY_COMPARE_WITH_TIMEOUT(dunstctl({"is-paused"}).trimmed(), QString("false"), 10000);
+
+    Client client(m_programFolder, env);
+    const QString main = signInToMainWindow(client);
+    QVERIFY2(!main.isEmpty(), qPrintable(client.log()));
+
+    // The page's question about notifications settles within a second.
+    QTRY_VERIFY2_WITH_TIMEOUT(pages.lastRequestHead("/said").contains("notify="), qPrintable(client.log()), 10000);
+    const QByteArray told = pages.lastRequestHead("/said");
+    const QRegularExpression answer("notify=(\\w+)&ms=(\\d+)");
+    const auto match = answer.match(QString::fromLatin1(told));
+    QVERIFY2(match.hasMatch(), told.constData());
+    QCOMPARE(match.captured(1), notificationService ? QString("granted") : QString("denied"));
+    QVERIFY2(match.captured(2).toInt() < 1000, told.constData());
+    if (notificationService) {
+        QTRY_VERIFY_WITH_TIMEOUT(dunstctl({"history"}).contains("新消息"), 10000);
+        QVERIFY(dunstctl({"history"}).contains("Kelumo大数据"));
+    }
+
+    // The microphone: a question, and "拒绝" (its default button) refuses it.
+    const QString origin = pages.url("/").toString();
+    QVERIFY2(client.waitFor("permission question", "microphone " + origin, 1, 10000),
+             qPrintable(pages.lastRequestHead("/said") + client.log().right(600)));
+    const QString question = client.window();
+    QVERIFY(question != main);
+    QElapsedTimer answered;
+    xdotool({"windowactivate", "--sync", question});
+    xdotool({"key", "Return"});
+    answered.start();
+    QTRY_VERIFY_WITH_TIMEOUT(pages.lastRequestHead("/said").contains("mic="), 5000);
+    QVERIFY2(answered.elapsed() < 1000, qPrintable(QString::number(answered.elapsed())));
+    QVERIFY2(pages.lastRequestHead("/said").contains("mic=NotAllowedError"), pages.lastRequestHead("/said").constData());
+    QCOMPARE(client.visibleWindows().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
