@@ -5,9 +5,14 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
 
+#include <atomic>
+
 namespace proxychoice {
 
 namespace {
+
+// Set once the pages' way is decided; only then is there a proxy to lend to.
+std::atomic<bool> g_pagesProxySet{false};
 
 std::optional<ProxySetting> fromSystem(const QList<QNetworkProxy> &proxies)
 {
@@ -82,10 +87,15 @@ void applyToPages(const std::optional<ProxySetting> &choice)
 {
     QNetworkProxyFactory::setUseSystemConfiguration(false);
     QNetworkProxy::setApplicationProxy(networkProxy(choice));
+    g_pagesProxySet = true;
 }
 
 void lendCredentials(const ProxySetting &answered)
 {
+    // Before the pages' way is set, Qt would ask the system (a PAC script,
+    // perhaps) only to find nothing to lend to.
+    if (!g_pagesProxySet)
+        return;
     QNetworkProxy pages = QNetworkProxy::applicationProxy();
     if (pages.type() != QNetworkProxy::HttpProxy || pages.hostName() != QString::fromStdString(answered.host) ||
         pages.port() != answered.port)
