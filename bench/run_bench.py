@@ -503,6 +503,12 @@ class Bench:
               f"floor {statistics.median(self.info['floor_premain']):.1f} ms.")
         print("P5: as P2, with the page cache dropped (sync; echo 3 > /proc/sys/vm/drop_caches) before each run.")
 
+    def report_stall(self):
+        if self.info["stall"]:
+            print(f"Loading the browser module behind the dialog: longest stall of the dialog's thread "
+                  f"{statistics.median(self.info['stall']):.0f} ms median, {max(self.info['stall']):.0f} ms at most "
+                  f"({len(self.info['stall'])} runs; 4 ms probe timer from the load's start to 1 s after it).")
+
     def report_launch(self):
         self.report(keys=("P2", "P5"))
         print()
@@ -539,10 +545,7 @@ class Bench:
               f"has loaded (300 ms at most): login command -> main window shown (showMaximized() returned) "
               f"{statistics.median(self.info['client_shown']):.1f} ms, -> its first paint flushed "
               f"{statistics.median(self.info['client_painted']):.1f} ms.")
-        if self.info["stall"]:
-            print(f"Loading the browser module behind the dialog: longest stall of the dialog's thread "
-                  f"{statistics.median(self.info['stall']):.0f} ms median, {max(self.info['stall']):.0f} ms at most "
-                  f"({len(self.info['stall'])} runs; 4 ms probe timer from the load's start to 1 s after it).")
+        self.report_stall()
         self.report_hops()
         print("P4: sum of Pss in /proc/PID/smaps_rollup over the process and its descendants, "
               "1 s after the load finished.")
@@ -581,6 +584,8 @@ def main():
                         help="P8: time between the page shown and Ctrl+P")
     parser.add_argument("--only-print", action="store_true", help="measure P8 only")
     parser.add_argument("--only-launch", action="store_true", help="measure P2 and P5 only")
+    parser.add_argument("--only-engine", action="store_true",
+                        help="measure P3 and P4 only, with the dialog's longest stall")
     parser.add_argument("--hop-rounds", type=int, default=6, help="P6 runs of each side")
     parser.add_argument("--bars-px", type=int, default=62,
                         help="height of the client's toolbar strip and status bar around its view")
@@ -603,6 +608,12 @@ def main():
             bench.bench_launch("P2")
             bench.bench_cold()
             bench.report_launch()
+            return
+        if args.only_engine:
+            log(f"P3-P4: {args.rounds} rounds (client, bare web view)")
+            bench.bench_programs()
+            bench.report(keys=("P3", "P4"))
+            bench.report_stall()
             return
         log(f"stand-in at {bench.base}; P1: {args.rounds} rounds of {args.calls} calls")
         bench.bench_login_call()

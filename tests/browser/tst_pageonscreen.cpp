@@ -477,8 +477,6 @@ void TestPageOnScreen::failedDownloadSaysSo_data()
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<bool>("immutableFolder");
     QTest::addColumn<QString>("message");
-    // A download refused inside the engine's signal can leave that page's
-    // next load hanging in this engine; the refusal goes last.
     QTest::newRow("server goes mid-way") << QByteArray("/cut") << false
                                          << QStringLiteral("“report.csv”下载失败：与服务器的连接中断。");
     QTest::newRow("folder not writable") << QByteArray("/report") << true
@@ -490,12 +488,6 @@ void TestPageOnScreen::failedDownloadSaysSo()
     QFETCH(QByteArray, path);
     QFETCH(bool, immutableFolder);
     QFETCH(QString, message);
-    // After the interrupted download, this row now and then (one run in
-    // three) gets no download of its page within 10 s; the engine's own new
-    // tries of the interrupted one are no longer taken, so that is not the
-    // cause. Run it by hand with this set.
-    if (immutableFolder && qEnvironmentVariableIsEmpty("KELUMO_TEST_FLAKY_ROWS"))
-        QSKIP("flaky after the interrupted download; see tst_pagepolicies");
     QTemporaryDir folder;
     m_downloads->setDownloadFolder(folder.path());
     // Permission bits do not stop root; an immutable folder does.
@@ -507,7 +499,17 @@ void TestPageOnScreen::failedDownloadSaysSo()
         m_downloads->setDownloadFolder({});
     });
 
-    m_view->load(m_server.url(QString::fromLatin1(path)));
+    // This engine can lose a load asked for just after it gave up a download
+    // of the same page (its own new try of the broken one, refused here): the
+    // load never starts. Asked again then; what the row checks comes after.
+    bool started = false;
+    const auto onStart = connect(m_view->page(), &QWebEnginePage::loadStarted, this, [&] { started = true; });
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        m_view->load(m_server.url(QString::fromLatin1(path)));
+        waitUntil([&] { return started; }, 2000);
+    }
+    disconnect(onStart);
+    QVERIFY(started);
     QElapsedTimer clock;
     clock.start();
     // In a message box, or in the download's own window.
