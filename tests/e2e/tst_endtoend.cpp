@@ -234,12 +234,15 @@ public:
         return ids.isEmpty() ? QString() : ids.last();
     }
 
-    // The sizes of the client's windows that are on screen, as "WxH".
+    // The sizes of the client's windows that are on screen, as "WxH". A
+    // tooltip shown where the pointer was left is not one of them.
     QStringList visibleWindows() const
     {
         QStringList sizes;
         const QString ids = xdotool({"search", "--onlyvisible", "--pid", QString::number(m_process.processId())});
         for (const QString &id : ids.split('\n', Qt::SkipEmptyParts)) {
+            if (runTool("xprop", {"-id", id, "_NET_WM_WINDOW_TYPE"}).contains("_NET_WM_WINDOW_TYPE_TOOLTIP"))
+                continue;
             const QString geometry = xdotool({"getwindowgeometry", id});
             sizes << geometry.section(QStringLiteral("Geometry: "), 1).trimmed();
         }
