@@ -52,6 +52,21 @@ QString startStandin(QProcess &standin, const QStringList &args)
     return QString::fromUtf8(standin.readLine()).trimmed();
 }
 
+// The account of the rows whose platform is reached under names, through a
+// proxy only.
+const QByteArray proxiedAccount = "proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100";
+
+// A stand-in whose one account is `account` ("name | password | start
+// address"), written to the file `accountsFile`; its address, or empty.
+QString startStandinWithAccount(QProcess &standin, const QString &accountsFile, const QByteArray &account)
+{
+    QFile accounts(accountsFile);
+    if (!accounts.open(QIODevice::WriteOnly | QIODevice::Truncate) || accounts.write(account + '\n') < 0)
+        return {};
+    accounts.close();
+    return startStandin(standin, {"--port", "0", "--accounts", accountsFile});
+}
+
 // Every file under the folders, with its content.
 QMap<QString, QByteArray> contents(const QStringList &folders)
 {
@@ -298,6 +313,8 @@ private:
     QProcessEnvironment clientEnvironment() const;
     void clickDialog(const QString &window, int x, int y);
     void typeInto(const QString &window, int x, int y, const QString &text);
+    // The account and password fields of the login dialog.
+    void typeSignIn(const QString &window, const QString &account, const QString &password = QStringLiteral("demo123"));
     void closeMessageBox();
     QString standinLog();
     void saveSignIn();
@@ -435,6 +452,12 @@ void TestEndToEnd::typeInto(const QString &window, int x, int y, const QString &
         xdotool({"type", "--delay", "15", text});
 }
 
+void TestEndToEnd::typeSignIn(const QString &window, const QString &account, const QString &password)
+{
+    typeInto(window, 120, 213, account);
+    typeInto(window, 318, 213, password);
+}
+
 void TestEndToEnd::closeMessageBox()
 {
     const QString box = xdotool({"search", "--sync", "--onlyvisible", "--name", "信息提示"}).section('\n', -1);
@@ -463,8 +486,7 @@ void TestEndToEnd::cancelEndsWithoutWindow()
     QVERIFY(client.waitFor("main window prepared"));
     QCOMPARE(client.visibleWindows(), QStringList{"609x278"});
     if (loginInFlight) {
-        typeInto(window, 120, 213, QStringLiteral("slow"));
-        typeInto(window, 318, 213, QStringLiteral("demo123"));
+        typeSignIn(window, QStringLiteral("slow"));
         xdotool({"key", "Return"});
         QVERIFY(client.waitFor("login command"));
     }
@@ -504,8 +526,7 @@ void TestEndToEnd::refusalsThenSignIn()
         const QString line = *c.message ? QStringLiteral("message ") + QString::fromUtf8(c.message)
                                         : QStringLiteral("message");
         const int nth = client.count(line) + 1;
-        typeInto(window, 120, 213, QString::fromUtf8(c.account));
-        typeInto(window, 318, 213, QString::fromUtf8(c.password));
+        typeSignIn(window, QString::fromUtf8(c.account), QString::fromUtf8(c.password));
         xdotool({"key", "Return"});
         QVERIFY2(client.waitFor("message", QString::fromUtf8(c.message), nth), c.account);
         ++seen;
@@ -533,8 +554,7 @@ void TestEndToEnd::refusalsThenSignIn()
     QVERIFY(client.waitFor("prompt", "账号名长度0~20字符！"));
 
     // Then the right password, remembered for the next start.
-    typeInto(window, 120, 213, QStringLiteral("demo"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("demo"));
     clickDialog(window, 486, 212);
     xdotool({"key", "Return"});
     QVERIFY(client.waitFor("signed in"));
@@ -839,12 +859,8 @@ void TestEndToEnd::signsInThroughTheProxy()
     // A platform whose start page lives under a name, not on a loopback
     // address: the engine never bypasses the proxy for it.
     QTemporaryDir folder;
-    QFile accounts(folder.filePath("accounts.txt"));
-    QVERIFY(accounts.open(QIODevice::WriteOnly));
-    accounts.write("proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100\n");
-    accounts.close();
     QProcess platform;
-    const QString platformBase = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    const QString platformBase = startStandinWithAccount(platform, folder.filePath("accounts.txt"), proxiedAccount);
     QVERIFY2(!platformBase.isEmpty(), platform.readAllStandardError().constData());
     const auto platformPort = static_cast<std::uint16_t>(QUrl(platformBase).port());
 
@@ -864,8 +880,7 @@ void TestEndToEnd::signsInThroughTheProxy()
     Client client(m_programFolder, env);
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("proxied"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("proxied"));
     xdotool({"key", "Return"});
     QVERIFY2(client.waitFor("signed in"), qPrintable(client.log()));
     QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
@@ -911,8 +926,7 @@ void TestEndToEnd::platformComesBackByItself()
     Client client(m_programFolder, env);
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("away"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("away"));
     xdotool({"key", "Return"});
     QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
     QVERIFY(client.waitFor("main window painted"));
@@ -1258,8 +1272,7 @@ void TestEndToEnd::administratorPoliciesApply()
     QVERIFY2(client.log().contains("policy ignored " + policies.filePath("20-broken.json")), qPrintable(client.log()));
     // The remember box does not take the click that would tick it.
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("demo"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("demo"));
     clickDialog(window, 486, 212);
     xdotool({"windowfocus", "--sync", window});
     xdotool({"key", "Return"});
@@ -1303,12 +1316,8 @@ void TestEndToEnd::policyProxyWinsOverTheEnvironment()
     // a proxy reaches the platform; the policy's proxy and the environment's
     // both lead there.
     QTemporaryDir folder;
-    QFile accounts(folder.filePath("accounts.txt"));
-    QVERIFY(accounts.open(QIODevice::WriteOnly));
-    accounts.write("proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100\n");
-    accounts.close();
     QProcess platform;
-    const QString platformBase = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    const QString platformBase = startStandinWithAccount(platform, folder.filePath("accounts.txt"), proxiedAccount);
     QVERIFY2(!platformBase.isEmpty(), platform.readAllStandardError().constData());
     const auto platformPort = static_cast<std::uint16_t>(QUrl(platformBase).port());
 
@@ -1329,8 +1338,7 @@ void TestEndToEnd::policyProxyWinsOverTheEnvironment()
     Client client(m_programFolder, env);
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("proxied"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("proxied"));
     xdotool({"key", "Return"});
     QVERIFY2(client.waitFor("signed in"), qPrintable(client.log()));
     QVERIFY2(client.waitFor("page loaded", {}, 1, 60000), qPrintable(client.log()));
@@ -1374,16 +1382,13 @@ void TestEndToEnd::companyRootCertificates()
     const auto pagesFront = front(pagesTrusted);
     const QString pages = QStringLiteral("https://127.0.0.1:%1").arg(pagesFront->port());
     QTemporaryDir folder;
-    QFile accounts(folder.filePath("accounts.txt"));
-    QVERIFY(accounts.open(QIODevice::WriteOnly));
-    accounts.write(("secure | demo123 | " + pages + "/start?user=secure&ver=100\n").toUtf8());
-    accounts.close();
     QProcess platform;
     const auto stopPlatform = qScopeGuard([&platform] {
         platform.terminate();
         platform.waitForFinished(5000);
     });
-    const QString base = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    const QByteArray account = ("secure | demo123 | " + pages + "/start?user=secure&ver=100").toUtf8();
+    const QString base = startStandinWithAccount(platform, folder.filePath("accounts.txt"), account);
     QVERIFY2(!base.isEmpty(), platform.readAllStandardError().constData());
     loginFront->setBackend(static_cast<std::uint16_t>(QUrl(base).port()));
     pagesFront->setBackend(static_cast<std::uint16_t>(QUrl(base).port()));
@@ -1402,8 +1407,7 @@ void TestEndToEnd::companyRootCertificates()
     Client client(m_programFolder, env);
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("secure"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("secure"));
     QElapsedTimer sinceReturn;
     sinceReturn.start();
     xdotool({"key", "Return"});
@@ -1460,12 +1464,8 @@ void TestEndToEnd::proxyAsksForItsPassword()
     // The platform under names only, reached through the test's mapping proxy
     // behind a real proxy that wants a password for everything.
     QTemporaryDir folder;
-    QFile accounts(folder.filePath("accounts.txt"));
-    QVERIFY(accounts.open(QIODevice::WriteOnly));
-    accounts.write("proxied | demo123 | http://portal.kelumo.test/start?user=proxied&ver=100\n");
-    accounts.close();
     QProcess platform;
-    const QString platformBase = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    const QString platformBase = startStandinWithAccount(platform, folder.filePath("accounts.txt"), proxiedAccount);
     QVERIFY2(!platformBase.isEmpty(), platform.readAllStandardError().constData());
     TestProxy mapping(static_cast<std::uint16_t>(QUrl(platformBase).port()));
     quint16 port = 0;
@@ -1500,8 +1500,7 @@ void TestEndToEnd::proxyAsksForItsPassword()
     Client client(m_programFolder, env);
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("proxied"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("proxied"));
     xdotool({"key", "Return"});
     QVERIFY2(client.waitFor("proxy credentials asked", QStringLiteral("127.0.0.1")), qPrintable(client.log()));
     QVERIFY(answerCredentials(QStringLiteral("代理服务器身份验证"), "pxuser", "pxpass"));
@@ -1528,16 +1527,13 @@ void TestEndToEnd::pageBehindAPassword()
 {
     // The start page is a report behind HTTP authentication.
     QTemporaryDir folder;
-    QFile accounts(folder.filePath("accounts.txt"));
-    QVERIFY(accounts.open(QIODevice::WriteOnly));
-    accounts.write("guarded | demo123 | {base}/protected?ver=100\n");
-    accounts.close();
     QProcess platform;
     QString platformLog;
     platform.setProcessChannelMode(QProcess::SeparateChannels);
     QObject::connect(&platform, &QProcess::readyReadStandardError, &platform,
                      [&] { platformLog += QString::fromUtf8(platform.readAllStandardError()); });
-    const QString base = startStandin(platform, {"--port", "0", "--accounts", accounts.fileName()});
+    const QString base = startStandinWithAccount(platform, folder.filePath("accounts.txt"),
+                                                 "guarded | demo123 | {base}/protected?ver=100");
     QVERIFY(!base.isEmpty());
     const auto asked = [&] { return int(platformLog.count("GET /protected?ver=430 ")); };
 
@@ -1546,8 +1542,7 @@ void TestEndToEnd::pageBehindAPassword()
     Client client(m_programFolder, env);
     QVERIFY(client.waitFor("dialog painted"));
     const QString window = client.window();
-    typeInto(window, 120, 213, QStringLiteral("guarded"));
-    typeInto(window, 318, 213, QStringLiteral("demo123"));
+    typeSignIn(window, QStringLiteral("guarded"));
     xdotool({"key", "Return"});
     const QString host = QUrl(base).host();
     QVERIFY2(client.waitFor("page credentials asked", host, 1, 60000), qPrintable(client.log()));
@@ -1642,16 +1637,13 @@ void TestEndToEnd::downloadsKeepEveryFile()
 // its address, or empty.
 QString TestEndToEnd::startOn(QProcess &standin, const QUrl &startPage)
 {
-    QFile accounts(m_root.filePath("pages-accounts.txt"));
-    if (!accounts.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    accounts.write("pages | demo123 | " + startPage.toEncoded() + "\n");
-    accounts.close();
     QFile saved(m_programFolder + "/data.dat");
     if (!saved.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return {};
     saved.write("pages\r\ndemo123");
-    return startStandin(standin, {"--port", "0", "--accounts", accounts.fileName()});
+    saved.close();
+    return startStandinWithAccount(standin, m_root.filePath("pages-accounts.txt"),
+                                   "pages | demo123 | " + startPage.toEncoded());
 }
 
 // Signs in with the saved account; the main window, maximised, its start page loaded.
