@@ -36,5 +36,5 @@ private:
     // The question on screen, and what it asks.
     QPointer<QMessageBox> m_question;
     QUrl m_questionOrigin;
-    QWebEnginePage::Feature m_questionFeature = QWebEnginePage::Notifications;
+    QWebEnginePage::Feature m_questionFeature{};
 };
