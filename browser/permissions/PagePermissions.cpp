@@ -35,6 +35,7 @@ const char *featureName(QWebEnginePage::Feature feature)
     case QWebEnginePage::MouseLock: return "mouse-lock";
     case QWebEnginePage::DesktopVideoCapture: return "screen";
     case QWebEnginePage::DesktopAudioVideoCapture: return "screen+audio";
+    default: break; // what later engines add (the clipboard, local fonts)
     }
     return "other";
 }
