@@ -482,10 +482,11 @@ void TestStandin::startPage()
     QStringList links;
     for (const auto &m : link.globalMatch(page))
         links << m.captured(1) + " " + m.captured(2) + m.captured(3);
-    QCOMPARE(links, (QStringList{"second /second", "missing /no-such-page", "download /export.csv",
-                                 "newwindow /second target=\"_blank\"",
-                                 "partner http://localhost:1/partner?a=1&amp;b=2",
-                                 "partnerwindow http://localhost:1/partner?a=1&amp;b=2 target=\"_blank\""}));
+    QCOMPARE(links, (QStringList{"second /second accesskey=\"s\"", "missing /no-such-page accesskey=\"m\"",
+                                 "download /export.csv accesskey=\"d\"",
+                                 "newwindow /second target=\"_blank\" accesskey=\"n\"",
+                                 "partner http://localhost:1/partner?a=1&amp;b=2 accesskey=\"p\"",
+                                 "partnerwindow http://localhost:1/partner?a=1&amp;b=2 target=\"_blank\" accesskey=\"w\""}));
     QVERIFY(page.contains(QRegularExpression("<button id=\"alert\"[^>]*onclick=\"alert\\('提示'\\)\"")));
 }
 

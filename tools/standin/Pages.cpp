@@ -116,14 +116,14 @@ std::string startPage(std::string_view user, std::string_view ver, std::string_v
     content += "<p class=\"meta\">客户端版本: <span id=\"ver\">" + htmlEscape(ver) +
                "</span> &nbsp; 语言: <span id=\"lang\">" + htmlEscape(lang) + "</span></p>\n";
     content += R"html(<ul>
-<li><a id="second" href="/second">第二页</a></li>
-<li><a id="missing" href="/no-such-page">不存在的页面</a></li>
-<li><a id="download" href="/export.csv">下载报表 (CSV)</a></li>
-<li><a id="newwindow" href="/second" target="_blank">在新窗口打开第二页</a></li>
+<li><a id="second" href="/second" accesskey="s">第二页</a></li>
+<li><a id="missing" href="/no-such-page" accesskey="m">不存在的页面</a></li>
+<li><a id="download" href="/export.csv" accesskey="d">下载报表 (CSV)</a></li>
+<li><a id="newwindow" href="/second" target="_blank" accesskey="n">在新窗口打开第二页</a></li>
 )html";
     const std::string partner = htmlEscape(outside);
-    content += "<li><a id=\"partner\" href=\"" + partner + "\">合作伙伴的报告</a></li>\n";
-    content += "<li><a id=\"partnerwindow\" href=\"" + partner + "\" target=\"_blank\">在新窗口打开合作伙伴的报告</a></li>\n";
+    content += "<li><a id=\"partner\" href=\"" + partner + "\" accesskey=\"p\">合作伙伴的报告</a></li>\n";
+    content += "<li><a id=\"partnerwindow\" href=\"" + partner + "\" target=\"_blank\" accesskey=\"w\">在新窗口打开合作伙伴的报告</a></li>\n";
     content += R"html(</ul>
 <p><button id="alert" type="button" onclick="alert('提示')">弹出提示</button></p>
 )html";

@@ -8,8 +8,10 @@ namespace standin {
 
 // The platform's web pages the client opens after signing in. Element ids
 // (user, ver, second, missing, download, newwindow, partner, partnerwindow,
-// alert) are stable so client tests can find them. `outside` is the address
-// of a partner's page on another site, linked from the start page.
+// alert) are stable so client tests can find them. Each link has an access
+// key (Alt+s, m, d, n, p, w): one key press follows it, where a count of Tabs
+// would follow another link once a key is lost. `outside` is the address of
+// a partner's page on another site, linked from the start page.
 std::string startPage(std::string_view user, std::string_view ver, std::string_view lang, std::string_view outside);
 std::string secondPage();
 // The partner's page: this server under another name plays the other site.
