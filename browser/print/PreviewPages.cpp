@@ -1,15 +1,19 @@
 #include "browser/print/PreviewPages.h"
 
-#include <QBuffer>
+#include "browser/print/PdfDocument.h"
+
 #include <QFutureWatcher>
 #include <QImage>
-#include <QPainter>
-#include <QPdfDocument>
 #include <QPromise>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <poppler-qt6.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -25,39 +29,55 @@ double fittingDpi(double dpi, double squareInches, qint64 maxBytes)
 void renderPages(QPromise<PreviewPages::Rendered> &promise, const QByteArray &pdf, double dpi, double sharpDpi,
                  qint64 maxBytes)
 {
-    QBuffer buffer;
-    buffer.setData(pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    const int count = document.status() == QPdfDocument::Status::Ready ? document.pageCount() : 0;
+    const std::unique_ptr<Poppler::Document> document = openPdf(pdf);
+    const int count = document ? document->numPages() : 0;
     if (count <= 0) {
         promise.addResult(PreviewPages::Rendered{0, -1, false, {}});
         return;
     }
     double area = 0; // square inches
     for (int i = 0; i < count; ++i) {
-        const QSizeF points = document.pagePointSize(i);
-        area += points.width() * points.height() / (72.0 * 72.0);
+        if (const std::unique_ptr<Poppler::Page> page = document->page(i)) {
+            const QSizeF points = page->pageSizeF();
+            area += points.width() * points.height() / (72.0 * 72.0);
+        }
     }
     dpi = fittingDpi(dpi, area, maxBytes);
     sharpDpi = fittingDpi(sharpDpi, area, maxBytes);
     // Sharpening by less than a tenth is not worth a second round.
-    const int passes = sharpDpi > dpi * 1.1 ? 2 : 1;
-    for (int pass = 0; pass < passes; ++pass) {
-        const double passDpi = pass == 0 ? dpi : sharpDpi;
-        for (int i = 0; i < count && !promise.isCanceled(); ++i) {
-            const QSizeF points = document.pagePointSize(i);
-            const QSize pixels(std::max(1, static_cast<int>(std::lround(points.width() * passDpi / 72.0))),
-                               std::max(1, static_cast<int>(std::lround(points.height() * passDpi / 72.0))));
-            // On white paper: a PDF the engine did not make (a report shown
-            // in the viewer) may leave its background clear.
-            QImage image(pixels, QImage::Format_RGB32);
-            image.fill(Qt::white);
-            QPainter(&image).drawImage(0, 0, document.render(i, pixels));
-            promise.addResult(PreviewPages::Rendered{count, i, pass > 0, std::move(image)}, pass * count + i);
+    const int jobs = (sharpDpi > dpi * 1.1 ? 2 : 1) * count;
+
+    // Two workers, each with a document of its own (one is not to be shared
+    // between threads), take the pages in order: every page at the shown size
+    // first, then every page sharp. A page takes a tenth of a second or more,
+    // so the second core halves the wait for the last one.
+    std::atomic<int> next{0};
+    std::mutex reporting;
+    const auto work = [&](Poppler::Document *own) {
+        std::unique_ptr<Poppler::Document> opened;
+        if (!own) {
+            opened = openPdf(pdf);
+            own = opened.get();
         }
-    }
+        for (int job; own && (job = next++) < jobs && !promise.isCanceled();) {
+            const int index = job % count;
+            const bool sharp = job >= count;
+            const double jobDpi = sharp ? sharpDpi : dpi;
+            const std::unique_ptr<Poppler::Page> page = own->page(index);
+            QImage image = page ? page->renderToImage(jobDpi, jobDpi) : QImage();
+            if (image.isNull()) {
+                const QSizeF points = page ? page->pageSizeF() : QSizeF(595, 842);
+                image = QImage(std::max(1, int(std::lround(points.width() * jobDpi / 72.0))),
+                               std::max(1, int(std::lround(points.height() * jobDpi / 72.0))), QImage::Format_RGB32);
+                image.fill(Qt::white);
+            }
+            const std::lock_guard lock(reporting);
+            promise.addResult(PreviewPages::Rendered{count, index, sharp, std::move(image)});
+        }
+    };
+    std::thread second(work, nullptr);
+    work(document.get());
+    second.join();
 }
 
 } // namespace
@@ -103,7 +123,10 @@ void PreviewPages::render(const QByteArray &pdf, double dpi, double sharpDpi, qi
         }
         if (result.index < 0 || result.index >= m_pages.size())
             return;
-        m_pages[result.index] = QPixmap::fromImage(std::move(result.image));
+        // The two workers may hand a page's sharp picture over before its
+        // first one: a picture already there is that sharp one, and stays.
+        if (result.sharp || m_pages.at(result.index).isNull())
+            m_pages[result.index] = QPixmap::fromImage(std::move(result.image));
         if (result.sharp)
             return;
         ++m_rendered;

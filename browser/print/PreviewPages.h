@@ -11,8 +11,8 @@
 template <typename T>
 class QFutureWatcher;
 
-// The pages of a PDF as pictures for the screen, rendered one after the
-// other on a worker thread, so the window keeps answering meanwhile. Meant
+// The pages of a PDF as pictures for the screen, rendered in order on two
+// worker threads, so the window keeps answering meanwhile. Meant
 // for a preview, not for paper: every page first at the size the screen
 // shows it, then all of them again sharper, for a closer look.
 class PreviewPages final : public QObject

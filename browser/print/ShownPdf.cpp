@@ -1,15 +1,16 @@
 #include "browser/print/ShownPdf.h"
 
 #include "base/Trace.h"
+#include "browser/print/PdfDocument.h"
 
-#include <QBuffer>
 #include <QPainter>
-#include <QPdfDocument>
 #include <QPointer>
 #include <QPrinter>
 #include <QTimer>
 #include <QWebEngineScript>
 #include <QWebEngineView>
+
+#include <poppler-qt6.h>
 
 #include <string>
 
@@ -111,24 +112,23 @@ void ShownPdf::poll(quint64 fetch, int triesLeft, std::function<void(const QByte
 
 bool ShownPdf::print(const QByteArray &pdf, QPrinter *printer)
 {
-    QByteArray bytes = pdf;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument document;
-    document.load(&buffer);
-    if (document.status() != QPdfDocument::Status::Ready || document.pageCount() == 0)
+    const std::unique_ptr<Poppler::Document> document = openPdf(pdf);
+    if (!document)
         return false;
     QPainter painter;
     if (!painter.begin(printer))
         return false;
     const QRect area = painter.viewport();
-    for (int i = 0; i < document.pageCount(); ++i) {
+    for (int i = 0; i < document->numPages(); ++i) {
         if (i > 0)
             printer->newPage();
-        const QSizeF points = document.pagePointSize(i);
+        const std::unique_ptr<Poppler::Page> page = document->page(i);
+        if (!page)
+            continue;
+        const QSizeF points = page->pageSizeF();
         const QSize size = points.scaled(area.size(), Qt::KeepAspectRatio).toSize();
-        const QImage image = document.render(i, size);
-        painter.drawImage(QRect(area.topLeft(), size), image);
+        const double dpi = points.width() > 0 ? size.width() * 72.0 / points.width() : 72.0;
+        painter.drawImage(QRect(area.topLeft(), size), page->renderToImage(dpi, dpi));
     }
     return painter.end();
 }

@@ -7,6 +7,8 @@
 #include "browser/commands/FindBar.h"
 #include "browser/commands/PageCommands.h"
 #include "browser/print/PagePrinter.h"
+#include "browser/print/PdfDocument.h"
+#include "browser/print/ShownPdf.h"
 #include "browser/navigation/PageRecovery.h"
 #include "auth/ProxyLoginDlg.h"
 #include "browser/navigation/StartAddress.h"
@@ -14,6 +16,7 @@
 #include "tests/browser/TinyHttpServer.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -23,6 +26,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QNetworkProxy>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintPreviewWidget>
@@ -37,6 +43,8 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWheelEvent>
+
+#include <poppler-qt6.h>
 
 #include <csignal>
 #include <cstring>
@@ -119,6 +127,8 @@ private slots:
     void printPreviewFillsIn();
     void proxyAsksOnceForCredentials();
     void printingOffOnlySaysSo();
+    void shownPdfPrintsEveryPage_data();
+    void shownPdfPrintsEveryPage();
 
 private:
     void setStartAddress(const QUrl &url);
@@ -667,6 +677,51 @@ void TestCorvaneView::printPreviewFillsIn()
         QVERIFY2(pages > 3, qPrintable(QString::number(pages)));
         QCOMPARE(previewPages, pages);
     }
+}
+
+void TestCorvaneView::shownPdfPrintsEveryPage_data()
+{
+    QByteArray twoPages;
+    {
+        QBuffer buffer(&twoPages);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        QPainter painter(&writer);
+        painter.drawText(100, 100, QStringLiteral("第一页"));
+        writer.newPage();
+        painter.drawText(100, 100, QStringLiteral("第二页"));
+    }
+    QTest::addColumn<QByteArray>("pdf");
+    QTest::addColumn<int>("pages"); // 0: refused, nothing printed
+    QTest::newRow("two pages") << twoPages << 2;
+    QTest::newRow("cut short") << twoPages.left(twoPages.size() / 3) << 0;
+    QTest::newRow("not a PDF") << QByteArray("<html>report</html>") << 0;
+}
+
+void TestCorvaneView::shownPdfPrintsEveryPage()
+{
+    QFETCH(QByteArray, pdf);
+    QFETCH(int, pages);
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("paper.pdf"));
+    QCOMPARE(ShownPdf::print(pdf, &printer), pages > 0);
+    if (pages == 0)
+        return;
+    QFile paper(dir.filePath("paper.pdf"));
+    QVERIFY(paper.open(QIODevice::ReadOnly));
+    const QByteArray printed = paper.readAll();
+    const std::unique_ptr<Poppler::Document> document = openPdf(printed);
+    QVERIFY(document);
+    QCOMPARE(document->numPages(), pages);
+    // The second sheet carries its page's text, not white paper.
+    const QImage sheet = document->page(1)->renderToImage(36, 36).convertToFormat(QImage::Format_Grayscale8);
+    int inked = 0;
+    for (int y = 0; y < sheet.height(); ++y)
+        for (int x = 0; x < sheet.width(); ++x)
+            inked += qGray(sheet.pixel(x, y)) < 128;
+    QVERIFY(inked > 0);
 }
 
 void TestCorvaneView::zoomIsRememberedPerHost()
