@@ -26,6 +26,19 @@ namespace {
 // How long the frame waits for its start page before it shows anyway.
 constexpr int showAtTheLatestMs = 300;
 
+// The engine's start waits, on the dialog's thread, until each of its
+// zygote processes has loaded the engine's library. The second zygote only
+// serves helper processes that run without a sandbox, which then start
+// directly (off that thread) instead: one process less to wait for and keep.
+void leaveOutUnsandboxedZygote()
+{
+    const QByteArray flag = QByteArrayLiteral("--no-unsandboxed-zygote");
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (flags.split(' ').contains(flag))
+        return;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.isEmpty() ? flag : flags + ' ' + flag);
+}
+
 class KelumoBrowserModule final : public MainWindowModule
 {
 public:
@@ -44,6 +57,7 @@ public:
         m_programFolder = programFolder;
         // The engine reads its flags once, as the first profile brings it up.
         applySignOnFlags(ClientSettings::fromEnvironment().authServerAllowlist);
+        leaveOutUnsandboxedZygote();
         // An off-the-record profile: the engine, its processes and a renderer
         // come up while the user types, and nothing of the user's profile is
         // opened, let alone written, before the sign-in succeeds. No widget
