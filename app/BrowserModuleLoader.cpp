@@ -117,16 +117,8 @@ void BrowserModuleLoader::start(const char *startUrlBuffer, const QString &progr
     if (traceEnabled())
         m_probe = std::make_unique<StallProbe>();
     trace("module loading");
-    if (lateShareContext()) {
+    if (lateShareContext())
         setShareAttributeLate();
-        // Where the platform cannot make OpenGL contexts off its main thread,
-        // the context is made here, on the dialog's thread.
-        if (!QOpenGLContext::supportsThreadedOpenGL()) {
-            auto *context = new QOpenGLContext;
-            context->create();
-            setShareContextFunction()(context);
-        }
-    }
     // Every symbol bound on the worker, not at first use on this thread.
     m_library.setLoadHints(QLibrary::ResolveAllSymbolsHint | QLibrary::PreventUnloadHint);
     m_worker = std::thread([this] { loadOnWorker(); });
@@ -135,6 +127,13 @@ void BrowserModuleLoader::start(const char *startUrlBuffer, const QString &progr
 void BrowserModuleLoader::loadOnWorker()
 {
     if (lateShareContext() && !shareContextFunction()()) {
+        // The platform answers by making an OpenGL context of its own and
+        // looking at the driver: tens of milliseconds, here rather than on
+        // the dialog's thread.
+        if (!QOpenGLContext::supportsThreadedOpenGL()) {
+            QMetaObject::invokeMethod(this, &BrowserModuleLoader::makeShareContextHere, Qt::QueuedConnection);
+            return;
+        }
         auto *context = new QOpenGLContext;
         context->create();
         // It lives as long as the process, on the application's thread.
@@ -146,6 +145,16 @@ void BrowserModuleLoader::loadOnWorker()
     if (!m_loaded)
         m_workerError = m_library.errorString();
     QMetaObject::invokeMethod(this, &BrowserModuleLoader::onLoaded, Qt::QueuedConnection);
+}
+
+void BrowserModuleLoader::makeShareContextHere()
+{
+    // Where the platform cannot make OpenGL contexts off its main thread.
+    m_worker.join();
+    auto *context = new QOpenGLContext;
+    context->create();
+    setShareContextFunction()(context);
+    m_worker = std::thread([this] { loadOnWorker(); });
 }
 
 void BrowserModuleLoader::onLoaded()
@@ -168,22 +177,32 @@ void BrowserModuleLoader::onLoaded()
         fail(QStringLiteral("the module is of another version"));
         return;
     }
+    if (m_prepareAsked)
+        prepareModule();
+}
+
+void BrowserModuleLoader::prepareNow()
+{
+    if (m_prepareAsked)
+        return;
+    m_prepareAsked = true;
+    // From here on the user waits anyway: the engine's start holds this
+    // thread while the call is out.
+    stopProbe();
+    if (m_state == State::Loading && m_module)
+        prepareModule();
+}
+
+void BrowserModuleLoader::prepareModule()
+{
     if (!m_module->Prepare(m_startUrl, m_programFolder)) {
         m_module.reset();
         fail(QStringLiteral("the web engine did not start"));
         return;
     }
-    // The module finishes its preparation on later turns of the event loop;
-    // the stall probe keeps watching until they have run.
-    QTimer::singleShot(0, this, [this] {
-        QTimer::singleShot(0, this, [this] {
-            m_state = State::Prepared;
-            trace("main window prepared");
-            // The engine answers its own start-up on this thread a while longer.
-            QTimer::singleShot(1000, this, &BrowserModuleLoader::stopProbe);
-            emit finishedLoading();
-        });
-    });
+    m_state = State::Prepared;
+    trace("main window prepared");
+    emit finishedLoading();
 }
 
 void BrowserModuleLoader::fail(const QString &error)
@@ -208,6 +227,7 @@ void BrowserModuleLoader::stopProbe()
 MainWindowModule *BrowserModuleLoader::waitUntilPrepared(const char *startUrlBuffer, const QString &programFolder)
 {
     start(startUrlBuffer, programFolder);
+    prepareNow();
     if (!finished()) {
         QEventLoop loop;
         connect(this, &BrowserModuleLoader::finishedLoading, &loop, &QEventLoop::quit);

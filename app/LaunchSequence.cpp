@@ -63,14 +63,18 @@ bool LaunchSequence::run(const std::function<bool()> &showMainWindow)
     //    thread): the proxy is applied, held logins go ahead and the browser
     //    module starts loading: see onLoginServiceReady().
 
-    // 4. Browser module prepared (its libraries on a worker thread, then its
-    //    preparation on the user-interface thread over a few turns of the event
-    //    loop): only step 6 waits for it.
+    // 4. Browser module loaded (its libraries and the engine's share context
+    //    on a worker thread); prepared at the login command (the engine's
+    //    start, on the user-interface thread, while the call is out): only
+    //    step 6 waits for it.
 
     // 5. Signed in: the dialog ends with OK once the sign-in worker has
     //    written the start address.
     if (traceEnabled())
         connect(&login, &CLogin::loginStarted, this, [] { trace("login command"); });
+    // The engine starts at the login command, on the next turn: the dialog
+    // has saved the sign-in by then, and the user waits for the call anyway.
+    connect(&login, &CLogin::loginStarted, m_browser.get(), &BrowserModuleLoader::prepareNow, Qt::QueuedConnection);
     const int result = login.DoModal();
     m_login = nullptr;
     if (result != CLogin::IDOK)

@@ -25,9 +25,10 @@ class MainWindowModule
 public:
     virtual ~MainWindowModule() = default;
 
-    // Behind the login dialog, while the user types: brings the web engine up
+    // At the login command, while the call is out: brings the web engine up
     // with a profile that keeps nothing, shows nothing and writes no file of
-    // the user's. `startUrlBuffer` is the program's 500-byte start address,
+    // the user's. It holds the calling thread until the engine's processes
+    // have answered. `startUrlBuffer` is the program's 500-byte start address,
     // read at every initial update; `programFolder` ends in '/'. False when
     // the engine cannot start.
     virtual bool Prepare(const char *startUrlBuffer, const QString &programFolder) = 0;

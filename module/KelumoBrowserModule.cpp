@@ -45,7 +45,6 @@ public:
     ~KelumoBrowserModule() override
     {
         delete m_frame;
-        m_warmPage.reset();
         m_warmProfile.reset();
         // The profile flushes its cookies when it goes, before the application.
         m_profile.reset();
@@ -58,17 +57,11 @@ public:
         // The engine reads its flags once, as the first profile brings it up.
         applySignOnFlags(ClientSettings::fromEnvironment().authServerAllowlist);
         leaveOutUnsandboxedZygote();
-        // An off-the-record profile: the engine, its processes and a renderer
-        // come up while the user types, and nothing of the user's profile is
-        // opened, let alone written, before the sign-in succeeds. No widget
-        // either: nothing a window manager could see.
+        // An off-the-record profile: the engine and its processes come up
+        // while the login call is out, and nothing of the user's profile is
+        // opened, let alone written, before the sign-in succeeds. No page: its
+        // renderer would serve this profile only, not the user's.
         m_warmProfile = std::make_unique<QWebEngineProfile>();
-        // The page on the next turn of the event loop: the dialog's thread
-        // takes the keys typed meanwhile between the two.
-        QTimer::singleShot(0, m_warmProfile.get(), [this] {
-            m_warmPage = std::make_unique<QWebEnginePage>(m_warmProfile.get());
-            m_warmPage->load(QUrl(QStringLiteral("about:blank")));
-        });
         return true;
     }
 
@@ -119,8 +112,6 @@ public:
                     trace("page loaded");
             });
 
-        // The warm-up is done: its renderer would only take memory.
-        m_warmPage.reset();
         return frame;
     }
 
@@ -153,7 +144,6 @@ private:
     const char *m_startUrl = nullptr;
     QString m_programFolder;
     std::unique_ptr<QWebEngineProfile> m_warmProfile;
-    std::unique_ptr<QWebEnginePage> m_warmPage;
     std::unique_ptr<QWebEngineProfile> m_profile;
     QPointer<CMainFrame> m_frame;
     QPointer<CCorvaneView> m_view;
