@@ -3,6 +3,7 @@
 #include "service/HttpRequestHead.h"
 #include "service/LoginEndpoint.h"
 #include "service/ProxyAuth.h"
+#include "service/QuietPipe.h"
 #include "service/ServicePlatform.h"
 #include "service/SoapFaultCode.h"
 #include "service/TlsTrust.h"
@@ -272,6 +273,7 @@ int CheckUserLoginSoapProxy::prepareTls()
 int CheckUserLoginSoapProxy::CheckUserRegisterCode(_ns1__CheckUserRegisterCode *request,
                                                    _ns1__CheckUserRegisterCodeResponse *response)
 {
+    const QuietPipe quiet;
     const int code = call(request, response);
     // The context speaks SOAP 1.2 (its namespace table says so); an answer
     // that was no SOAP at all does not change that for the report.

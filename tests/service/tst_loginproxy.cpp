@@ -1,6 +1,7 @@
 #include "service/CheckUserLoginSoapProxy.h"
 #include "service/HttpRequestHead.h"
 #include "service/ProxyAuth.h"
+#include "service/QuietPipe.h"
 #include "service/SoapLoginService.h"
 #include "service/TlsTrust.h"
 #include "tests/support/LoopbackPeer.h"
@@ -15,6 +16,9 @@
 #include <openssl/ssl.h>
 #include <optional>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -105,6 +109,8 @@ public:
 private:
     void serveOne()
     {
+        // Its TLS writes to a client that has hung up must not end the test.
+        const QuietPipe quiet;
         pollfd pfd{m_listenFd, POLLIN, 0};
         if (::poll(&pfd, 1, 10000) <= 0)
             return;
@@ -217,6 +223,7 @@ private slots:
     void proxyNeverAnswers_data();
     void proxyNeverAnswers();
     void proxyDigestChallengeAnswered();
+    void closedPeerRaisesNoSignal();
 };
 
 
@@ -818,4 +825,25 @@ void TestLoginProxy::proxyDigestChallengeAnswered()
 }
 
 QTEST_APPLESS_MAIN(TestLoginProxy)
+void TestLoginProxy::closedPeerRaisesNoSignal()
+{
+    // What a TLS write to a peer that has gone does, without a call around it:
+    // a plain write() on a connection closed at the other end.
+    int pair[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    ::close(pair[1]);
+    {
+        const QuietPipe quiet;
+        QCOMPARE(::write(pair[0], "x", 1), ssize_t(-1));
+    }
+    ::close(pair[0]);
+    // Neither left pending nor left blocked for the rest of the thread's life.
+    sigset_t pending;
+    sigset_t mask;
+    QCOMPARE(::sigpending(&pending), 0);
+    QCOMPARE(::pthread_sigmask(SIG_BLOCK, nullptr, &mask), 0);
+    QVERIFY(!::sigismember(&pending, SIGPIPE));
+    QVERIFY(!::sigismember(&mask, SIGPIPE));
+}
+
 #include "tst_loginproxy.moc"
