@@ -57,6 +57,7 @@ add_library(kelumo_service STATIC
     service/LoginNamespaces.cpp
     service/MessageRecords.cpp
     service/ProxyAuth.cpp service/ProxyAuth.h
+    service/QuietPipe.cpp service/QuietPipe.h
     service/SoapFaultCode.cpp service/SoapFaultCode.h
     service/SystemProxy.h
     service/ServicePlatform.cpp service/ServicePlatform.h
