@@ -226,6 +226,16 @@ public:
     }
     ~Client()
     {
+        // A failed row says how the client was doing, and what it said last.
+        if (QTest::currentTestFailed()) {
+            m_stderr += QString::fromUtf8(m_process.readAllStandardError());
+            const QString state = m_process.state() != QProcess::NotRunning ? QStringLiteral("still running")
+                                  : m_process.exitStatus() == QProcess::CrashExit
+                                      ? QStringLiteral("crashed")
+                                      : QStringLiteral("ended with %1").arg(m_process.exitCode());
+            qWarning().noquote() << "the client" << state << "; its last lines:\n"
+                                 << m_stderr.split('\n').mid(qMax(0, int(m_stderr.count('\n')) - 25)).join('\n');
+        }
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
             m_process.waitForFinished(5000);
