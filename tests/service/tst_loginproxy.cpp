@@ -824,7 +824,6 @@ void TestLoginProxy::proxyDigestChallengeAnswered()
     QVERIFY2(head.find(expected) != std::string::npos, head.c_str());
 }
 
-QTEST_APPLESS_MAIN(TestLoginProxy)
 void TestLoginProxy::closedPeerRaisesNoSignal()
 {
     // What a TLS write to a peer that has gone does, without a call around it:
@@ -846,4 +845,5 @@ void TestLoginProxy::closedPeerRaisesNoSignal()
     QVERIFY(!::sigismember(&mask, SIGPIPE));
 }
 
+QTEST_APPLESS_MAIN(TestLoginProxy)
 #include "tst_loginproxy.moc"
