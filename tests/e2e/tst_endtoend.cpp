@@ -280,7 +280,18 @@ public:
     QStringList visibleWindows() const
     {
         QStringList sizes;
-        const QString ids = xdotool({"search", "--onlyvisible", "--pid", QString::number(m_process.processId())});
+        // xdotool gives up on the whole search when some window goes away
+        // during it (the engine's come and go): such a search is made again.
+        QString ids;
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            QProcess search;
+            search.start(QStringLiteral("xdotool"),
+                         {"search", "--onlyvisible", "--pid", QString::number(m_process.processId())});
+            search.waitForFinished(10000);
+            ids = QString::fromUtf8(search.readAllStandardOutput()).trimmed();
+            if (!search.readAllStandardError().contains("BadWindow"))
+                break;
+        }
         for (const QString &id : ids.split('\n', Qt::SkipEmptyParts)) {
             if (runTool("xprop", {"-id", id, "_NET_WM_WINDOW_TYPE"}).contains("_NET_WM_WINDOW_TYPE_TOOLTIP"))
                 continue;
